@@ -24,8 +24,8 @@ constexpr RootName kRoots[] = {
     {"HKEY_DYN_DATA", reg::DynData},
 };
 
-constexpr std::int32_t kInvalidHandle = static_cast<std::int32_t>(err::InvalidHandle);
-constexpr std::int32_t kInvalidParameter = static_cast<std::int32_t>(err::InvalidParameter);
+constexpr std::int32_t kErrInvalidHandle = static_cast<std::int32_t>(err::InvalidHandle);
+constexpr std::int32_t kErrInvalidParameter = static_cast<std::int32_t>(err::InvalidParameter);
 constexpr std::uint32_t kReadStringBuffer = 1024;
 constexpr std::uint32_t kReadValueBuffer = 256;
 
@@ -115,7 +115,7 @@ std::string RegReadString(const std::string& keyPath, const std::string& valueNa
 
 std::int32_t RegWriteDword(Handle root, const std::string& subKey, const std::string& valueName,
                            std::uint32_t value) {
-  if (root == 0) return kInvalidHandle;
+  if (root == 0) return kErrInvalidHandle;
   Key key;
   if (std::int32_t s = platform::Registry().RegCreateKeyA(root, subKey, key.out()); s != 0) return s;
   return platform::Registry().RegSetValueExA(key.get(), valueName, reg::Dword, &value, sizeof value);
@@ -123,14 +123,14 @@ std::int32_t RegWriteDword(Handle root, const std::string& subKey, const std::st
 
 std::int32_t RegWriteString(Handle root, const std::string& subKey, const std::string& valueName,
                             const std::string& value) {
-  if (root == 0) return kInvalidHandle;
+  if (root == 0) return kErrInvalidHandle;
   Key key;
   if (std::int32_t s = platform::Registry().RegCreateKeyA(root, subKey, key.out()); s != 0) return s;
   return SetString(key.get(), valueName, reg::Sz, value);
 }
 
 std::int32_t DeleteRegValueAt(Handle root, const std::string& subKey, const std::string& valueName) {
-  if (root == 0) return kInvalidHandle;
+  if (root == 0) return kErrInvalidHandle;
   Key key;
   if (std::int32_t s = platform::Registry().RegOpenKeyA(root, subKey, key.out()); s != 0) return s;
   return platform::Registry().RegDeleteValueA(key.get(), valueName);
@@ -206,7 +206,7 @@ std::int32_t DeleteRegKey(const std::string& keyPath, const std::string& subKeyN
   RegPath p = ParseRegPath(keyPath);
   if (p.root == 0) return 0;
   // An empty name would make the call delete the parent itself.
-  if (subKeyName.empty()) return kInvalidParameter;
+  if (subKeyName.empty()) return kErrInvalidParameter;
   RegistryApi& r = platform::Registry();
   if (p.subKey.empty()) return r.RegDeleteKeyA(p.root, subKeyName);
   Key parent;
@@ -216,9 +216,9 @@ std::int32_t DeleteRegKey(const std::string& keyPath, const std::string& subKeyN
 
 std::int32_t DeleteRegTree(const std::string& keyPath, const std::string& subKeyName) {
   RegPath p = ParseRegPath(keyPath);
-  if (p.root == 0) return kInvalidHandle;
+  if (p.root == 0) return kErrInvalidHandle;
   // An empty name would remove the whole tree at the parent path.
-  if (subKeyName.empty()) return kInvalidParameter;
+  if (subKeyName.empty()) return kErrInvalidParameter;
   return platform::Registry().SHDeleteKeyA(p.root, p.subKey.empty() ? subKeyName : p.subKey + "\\" + subKeyName);
 }
 
@@ -230,7 +230,7 @@ std::int32_t DeleteRegValue(const std::string& keyPath, const std::string& value
 std::int32_t WriteRegValue(const std::string& keyPath, const std::string& valueName, const std::string& text,
                            std::uint32_t type) {
   RegPath p = ParseRegPath(keyPath);
-  if (p.root == 0) return kInvalidHandle;
+  if (p.root == 0) return kErrInvalidHandle;
   RegistryApi& r = platform::Registry();
   Key key;
   if (std::int32_t s = r.RegCreateKeyA(p.root, p.subKey, key.out()); s != 0) return s;
@@ -240,7 +240,7 @@ std::int32_t WriteRegValue(const std::string& keyPath, const std::string& valueN
       return SetString(key.get(), valueName, type, text);
     case reg::Dword: {
       std::uint32_t value = 0;
-      if (!TextToDword(text, value)) return kInvalidParameter;
+      if (!TextToDword(text, value)) return kErrInvalidParameter;
       return r.RegSetValueExA(key.get(), valueName, reg::Dword, &value, sizeof value);
     }
     case reg::MultiSz: {
@@ -250,7 +250,7 @@ std::int32_t WriteRegValue(const std::string& keyPath, const std::string& valueN
       return SetString(key.get(), valueName, reg::MultiSz, data);
     }
     default:
-      return kInvalidParameter;
+      return kErrInvalidParameter;
   }
 }
 
