@@ -7,6 +7,7 @@
 
 #include "app/cli.h"
 #include "process_fixture.h"
+#include "ui/text_tables.h"
 
 namespace tv::test {
 namespace {
@@ -20,6 +21,11 @@ class ProcessCliTest : public ProcessMachine {
     for (std::string l; std::getline(in, l);) lines.push_back(l);
     return lines;
   }
+  void SetUp() override {
+    ProcessMachine::SetUp();
+    LoadEnglishText();
+  }
+  void TearDown() override { ClearTextTables(); }
 };
 
 TEST_F(ProcessCliTest, ProcessListHasCaptionsRowsAndStatus) {
