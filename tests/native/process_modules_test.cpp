@@ -223,6 +223,17 @@ TEST_F(ModulesTest, SeekSearchesTheFirstRecordThroughTheKernelModules) {
   EXPECT_EQ(SeekModule("idle_only.dll"), 0u);
 }
 
+TEST_F(ModulesTest, SnapshotWithoutIdleEntrySearchesItsFirstProcessLikeAnyOther) {
+  m.state.kernelModules = {Dll("\\SystemRoot\\system32\\hal.dll", 0x806D0000, 0x20000)};
+  m.state.processes.erase(m.state.processes.begin(), m.state.processes.begin() + 2);  // no idle, no System
+  AddHost(3550, "C:\\Apps\\b.exe");
+  ASSERT_EQ(m.state.processes.front().pid, m.state.selfPid);
+  EXPECT_EQ(SeekModule("tolvexa.exe"), 1u);  // the first record's own image
+  EXPECT_EQ(SeekList()[0].OwnerPID, static_cast<std::int32_t>(m.state.selfPid));
+  EXPECT_EQ(SeekModule("hal.dll"), 0u);
+  EXPECT_EQ(SeekModule("kernel32.dll"), 1u);
+}
+
 TEST_F(ModulesTest, ModuleRowsAndStatus) {
   AddProc(3600, "C:\\Apps\\many.exe");
   for (int i = 1; i < 12; ++i) P(3600).modules.push_back(Dll("C:\\Apps\\m" + std::to_string(i) + ".dll", 0x1000u * i));

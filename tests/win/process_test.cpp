@@ -36,6 +36,41 @@ std::string ExeDir() {
   return p.substr(0, p.find_last_of('\\') + 1);
 }
 
+bool UnderWine() {
+  HMODULE nt = GetModuleHandleA("ntdll.dll");
+  return nt && GetProcAddress(nt, "wine_get_version") != nullptr;
+}
+
+// Wine without an X display cannot create windows unless its null display driver is chosen
+// (HKCU\Software\Wine\Drivers, "Graphics" = "null"). While an object of this class lives,
+// programs started under Wine get that driver when no driver is configured; the value is
+// removed again afterwards. Outside Wine it does nothing.
+class WineWindowDriver {
+ public:
+  WineWindowDriver() {
+    if (!UnderWine() || GetEnvironmentVariableA("DISPLAY", nullptr, 0) != 0) return;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Drivers", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                        nullptr) != ERROR_SUCCESS) {
+      key_ = nullptr;
+      return;
+    }
+    if (RegQueryValueExA(key_, "Graphics", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) return;
+    static const char kNull[] = "null";
+    set_ = RegSetValueExA(key_, "Graphics", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNull), sizeof kNull) ==
+           ERROR_SUCCESS;
+  }
+  ~WineWindowDriver() {
+    if (set_) RegDeleteValueA(key_, "Graphics");
+    if (key_) RegCloseKey(key_);
+  }
+  WineWindowDriver(const WineWindowDriver&) = delete;
+  WineWindowDriver& operator=(const WineWindowDriver&) = delete;
+
+ private:
+  HKEY key_ = nullptr;
+  bool set_ = false;
+};
+
 class RealProcessTest : public ::testing::Test {
  protected:
   struct Helper {
@@ -69,6 +104,7 @@ class RealProcessTest : public ::testing::Test {
 
   // Starts proc_target.exe and waits until it has written its worker thread's identifier.
   Helper* Start(bool window) {
+    WineWindowDriver driver;  // the helper's window is created before it reports
     Helper h;
     h.tidFile = ExeDir() + "proc_target_" + std::to_string(GetCurrentProcessId()) + "_" +
                 std::to_string(helpers_.size()) + ".tid";
