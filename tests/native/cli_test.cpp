@@ -114,7 +114,7 @@ TEST_F(FrontEndTest, MachineFileIsTakenOutOfTheArguments) {
   EXPECT_NE(r.out.find("WinDir: "), std::string::npos);
 
   // A scenario whose Windows folder is elsewhere, wherever --machine stands.
-  const std::string scenario = Write("tv_front_scenario.json", R"({"windowsDir": "E:\\WINNT", "systemDir": "E:\\WINNT\\system32"})");
+  const std::string scenario = Write("tv_front_scenario.json", R"({"folders": {"windows": "E:\\WINNT", "system": "E:\\WINNT\\system32"}})");
   for (const auto& args : std::vector<std::vector<std::string>>{{"--machine", scenario, "--info"},
                                                                  {"--info", "--machine", scenario}}) {
     r = Front(args);
