@@ -135,7 +135,10 @@ struct SimMachine::Impl final : public SystemApi,
   std::unordered_map<std::string, std::size_t> fileIndex;
 
   // ---- plumbing (sim_machine.cpp) ----
-  std::unique_lock<std::recursive_mutex> Enter(const char* operation);
+  // Counts the call, takes the lock and lets the owners of windows that were sent WM_CLOSE end
+  // (posted messages are handled after the poster's window walk, as the real queue would).
+  std::unique_lock<std::recursive_mutex> Enter(const char* operation, bool windowCall = false);
+  std::vector<std::uint32_t> pendingClose;  // owners of closed windows, to end
   void SetError(std::uint32_t e);
   Handle NewHandle(HandleObj obj);
   HandleObj* Get(Handle h);

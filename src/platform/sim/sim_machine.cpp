@@ -36,10 +36,15 @@ SimMachine::Impl::~Impl() {
   cv.wait(lock, [this] { return blocked == 0; });
 }
 
-std::unique_lock<std::recursive_mutex> SimMachine::Impl::Enter(const char* operation) {
+std::unique_lock<std::recursive_mutex> SimMachine::Impl::Enter(const char* operation, bool windowCall) {
   std::unique_lock<std::recursive_mutex> lock(mu);
   ++calls[operation];
   EnsureSelf();
+  if (!windowCall && !pendingClose.empty()) {
+    auto pids = std::move(pendingClose);
+    pendingClose.clear();
+    for (auto pid : pids) EndProcess(pid, 0);
+  }
   return lock;
 }
 
