@@ -461,6 +461,35 @@ TEST(Win32Processes, ProcessStatusFunctionsOnThisProcess) {
   EXPECT_TRUE(P().system->CloseHandle(h));
 }
 
+// ====================================================================== windows ====
+
+TEST(Win32Windows, TopLevelWindowIsFoundWalkedAndPosted) {
+  const std::wstring title = std::wstring(kName16) + L"-window-" + Wide(Pid());
+  HWND w = ::CreateWindowExW(0, L"STATIC", title.c_str(), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  // Wine without a display has no window driver; the window functions need one.
+  if (w == nullptr) GTEST_SKIP() << "no window can be created here (no display)";
+  tv::WindowApi& win = *P().windows;
+  const Handle mine = reinterpret_cast<Handle>(w);
+  // By its UTF-8 title, and by walking every top-level window from the first.
+  EXPECT_EQ(mine, win.FindWindowA(nullptr, (std::string(kName8) + "-window-" + Pid()).c_str()));
+  bool walked = false;
+  int steps = 0;
+  for (Handle h = win.FindWindowA(nullptr, nullptr); h != 0 && steps < 100000; h = win.GetWindow(h, 2), ++steps)
+    walked = walked || h == mine;
+  EXPECT_TRUE(walked);
+  EXPECT_EQ(0u, win.GetParent(mine));
+  std::uint32_t pid = 0;
+  EXPECT_EQ(::GetCurrentThreadId(), win.GetWindowThreadProcessId(mine, &pid));
+  EXPECT_EQ(::GetCurrentProcessId(), pid);
+
+  ASSERT_TRUE(win.PostMessageA(mine, WM_APP + 1, 5, -6));
+  MSG msg{};
+  ASSERT_TRUE(::PeekMessageW(&msg, w, WM_APP + 1, WM_APP + 1, PM_REMOVE));
+  EXPECT_EQ(5u, msg.wParam);
+  EXPECT_EQ(-6, msg.lParam);
+  ::DestroyWindow(w);
+}
+
 // ==================================================================== NT native ====
 
 // Queries a class of unknown size into a buffer that doubles while the answer is "length
@@ -636,6 +665,83 @@ TEST(Win32Nt, ObjectNameAndPrivilege) {
   bool was = false;
   EXPECT_EQ(0, P().nt->RtlAdjustPrivilege(20, true, false, &was));
   EXPECT_EQ(tv::status::NoToken, P().nt->RtlAdjustPrivilege(20, true, true, &was));
+}
+
+// A suspended copy of the versioned helper: alive until it is ended.
+PROCESS_INFORMATION StartSuspendedChild() {
+  std::wstring self(MAX_PATH, L'\0');
+  self.resize(::GetModuleFileNameW(nullptr, self.data(), MAX_PATH));
+  std::wstring exe = self.substr(0, self.find_last_of(L'\\') + 1) + L"versioned.exe";
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
+    pi = PROCESS_INFORMATION{};
+  return pi;
+}
+
+TEST(Win32Nt, JobAndNativeTerminationEndChildren) {
+  tv::NtApi& nt = *P().nt;
+  tv::ProcessApi& pr = *P().processes;
+  tv::ObjectAttributes oa;
+  oa.Length = 24;
+
+  PROCESS_INFORMATION a = StartSuspendedChild();
+  ASSERT_NE(nullptr, a.hProcess);
+  Handle job = 0;
+  ASSERT_EQ(0, nt.NtCreateJobObject(&job, tv::access::JobAllAccess, oa));
+  ASSERT_NE(0u, job);
+  Handle ha = pr.OpenProcess(tv::access::ProcessAllAccess, false, a.dwProcessId);
+  ASSERT_NE(0u, ha);
+  EXPECT_EQ(0, nt.NtAssignProcessToJobObject(job, ha));
+  EXPECT_EQ(0, nt.NtTerminateJobObject(job, 0x77));
+  EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(a.hProcess, 5000));
+  std::uint32_t code = 0;
+  EXPECT_TRUE(pr.GetExitCodeProcess(ha, &code));
+  EXPECT_EQ(0x77u, code);
+  nt.NtClose(ha);
+  nt.NtClose(job);
+
+  PROCESS_INFORMATION b = StartSuspendedChild();
+  ASSERT_NE(nullptr, b.hProcess);
+  tv::ClientId cid;
+  cid.UniqueProcess = b.dwProcessId;
+  Handle hb = 0;
+  ASSERT_EQ(0, nt.NtOpenProcess(&hb, tv::access::ProcessTerminate | tv::access::ProcessQueryInformation, oa, cid));
+  EXPECT_EQ(0, nt.NtTerminateProcess(hb, 0x66));
+  EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(b.hProcess, 5000));
+  EXPECT_TRUE(pr.GetExitCodeProcess(hb, &code));
+  EXPECT_EQ(0x66u, code);
+  nt.NtClose(hb);
+
+  for (PROCESS_INFORMATION* pi : {&a, &b}) {
+    ::CloseHandle(pi->hThread);
+    ::CloseHandle(pi->hProcess);
+  }
+}
+
+TEST(Win32Nt, OpenFileByNativeNonAnsiName) {
+  const std::wstring dosPath = Wide(P().system->GetTempPathA()) + kName16 + L"-" + Wide(Pid()) + L".nt";
+  HANDLE f = ::CreateFileW(dosPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, f);
+  tv::ObjectAttributes oa;
+  oa.Length = 24;
+  oa.Attributes = 0x40;
+  oa.ObjectName = "\\??\\" + P().system->GetTempPathA() + kName8 + "-" + Pid() + ".nt";
+  tv::IoStatusBlock iosb;
+  iosb.Status = -1;
+  Handle h = 0;
+  ASSERT_EQ(0, P().nt->NtOpenFile(&h, tv::access::Synchronize | 0x80 /* read attributes */, oa, &iosb, 7, 0x20));
+  EXPECT_NE(0u, h);
+  EXPECT_EQ(0, iosb.Status);
+  EXPECT_EQ(0, P().nt->NtClose(h));
+  ::CloseHandle(f);
+
+  oa.ObjectName += "-missing";
+  h = 123;
+  EXPECT_EQ(tv::status::ObjectNameNotFound, P().nt->NtOpenFile(&h, tv::access::Synchronize, oa, &iosb, 7, 0x20));
+  EXPECT_EQ(0u, h);
 }
 
 // ==================================================================== IP helper ====
