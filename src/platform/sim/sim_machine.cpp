@@ -54,9 +54,9 @@ std::uint32_t SimMachine::Impl::GetLastError() { return t_lastError; }
 
 Handle SimMachine::Impl::NewHandle(HandleObj obj) {
   Handle value;
-  if (!freeValues.empty()) {
-    value = freeValues.back();
-    freeValues.pop_back();
+  if (freeValues.size() > kReuseDelay) {
+    value = freeValues.front();
+    freeValues.pop_front();
   } else {
     value = nextValue;
     nextValue += 4;
