@@ -1,10 +1,133 @@
-// Placeholder until the process engine's lists land; replaced by the real command handlers.
+// Command-line views of the process engine's lists: the same columns as the windows' lists,
+// tab-separated, a caption line first and the status text last.
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
 #include "app/cli.h"
+#include "process/modules.h"
+#include "process/process_list.h"
+#include "ui/ui.h"
 
 namespace tv {
-int ProcessCliList(const std::string&, const std::vector<std::string>&, std::ostream&, std::ostream&) { return -1; }
-int SeekCli(const std::string&, std::ostream&, std::ostream& err) {
-  err << "tolvexa: --seek is not available yet\n";
-  return 1;
+
+namespace {
+
+// Captions of the process tab and the two Rootkit words, as the English text tables hold them.
+const std::vector<std::string> kProcessCaptions = {"ImageName", "PID",     "Rootkit", "PathName",
+                                                   "Company",   "Description", "Version"};
+constexpr const char* kYes = "Yes";
+constexpr const char* kNo = "No";
+
+void PrintCaptions(std::ostream& out, const std::vector<std::string>& captions) {
+  for (std::size_t i = 0; i < captions.size(); ++i) out << (i ? "\t" : "") << captions[i];
+  out << '\n';
 }
+
+void PrintCaptions(std::ostream& out, const std::vector<ModuleColumn>& cols) {
+  std::vector<std::string> captions;
+  for (const auto& c : cols) captions.push_back(CaptionText(c.caption));
+  PrintCaptions(out, captions);
+}
+
+void PrintContent(std::ostream& out, const ui::ListContent& content) {
+  for (const auto& row : content.rows) {
+    out << row.text;
+    for (const auto& s : row.subItems) out << '\t' << s;
+    out << '\n';
+  }
+  out << content.status << '\n';
+}
+
+ui::ListContent ProcessContent() {
+  ui::ListContent c;
+  const ProcessList& list = GetProcessList();
+  for (const auto& p : list) {
+    ui::ListRow r;
+    r.text = TrimTrailingBlanks(p.ImageName);
+    r.subItems = {std::to_string(p.PID), p.Rootkit ? kYes : kNo, TrimTrailingBlanks(p.PathName),
+                  TrimTrailingBlanks(p.Company), TrimTrailingBlanks(p.Description), TrimTrailingBlanks(p.Version)};
+    c.rows.push_back(std::move(r));
+  }
+  c.status = "Process: " + std::to_string(list.size()) + " , " + "Hidden Process: " +
+             std::to_string(list.HiddenCount());
+  return c;
+}
+
+// A decimal process identifier that fits in 32 bits.
+bool ParsePid(const std::string& s, std::uint32_t& pid) {
+  if (s.empty() || s.size() > 10) return false;
+  std::uint64_t v = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (v > 0xFFFFFFFFull) return false;
+  pid = static_cast<std::uint32_t>(v);
+  return true;
+}
+
+int BadArgs(std::ostream& err, const std::string& text) {
+  err << "tolvexa: " << text << '\n';
+  return 2;
+}
+
+}  // namespace
+
+int ProcessCliList(const std::string& what, const std::vector<std::string>& rest, std::ostream& out,
+                   std::ostream& err) {
+  if (what == "processes") {
+    bool force = false;
+    for (const auto& a : rest) {
+      if (a == "--force") {
+        force = true;
+      } else {
+        return BadArgs(err, "--list processes: unexpected argument '" + a + "'");
+      }
+    }
+    if (force) {
+      RefreshProcessListByForce();
+    } else {
+      RefreshProcessList();
+    }
+    PrintCaptions(out, kProcessCaptions);
+    PrintContent(out, ProcessContent());
+    return 0;
+  }
+  if (what == "modules" || what == "threads") {
+    std::uint32_t pid = 0;
+    if (rest.size() != 1 || !ParsePid(rest[0], pid)) {
+      return BadArgs(err, "--list " + what + ": expected one process identifier (decimal), got '" +
+                              (rest.empty() ? std::string() : rest[0]) + "'");
+    }
+    if (what == "modules") {
+      EnumModules(pid);
+      PrintCaptions(out, ModuleColumns());
+      PrintContent(out, ShowModuleList());
+    } else {
+      EnumThreads(pid);
+      PrintCaptions(out, ThreadColumns());
+      PrintContent(out, ShowThreadList());
+    }
+    return 0;
+  }
+  if (what == "kernel") {
+    if (!rest.empty()) return BadArgs(err, "--list kernel: unexpected argument '" + rest[0] + "'");
+    EnumKernelModules();
+    PrintCaptions(out, ModuleColumns());
+    PrintContent(out, ShowKernelModuleList());
+    return 0;
+  }
+  return -1;
+}
+
+int SeekCli(const std::string& name, std::ostream& out, std::ostream& err) {
+  if (name.empty()) return BadArgs(err, "--seek: expected a module name");
+  SeekModule(name);
+  PrintCaptions(out, SeekColumns());
+  PrintContent(out, ShowSeekList());
+  return 0;
+}
+
 }  // namespace tv

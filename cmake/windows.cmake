@@ -1,0 +1,70 @@
+# The Windows part of the build (MinGW-w64 cross builds): the real backend, tolvexa.exe, the
+# test program that runs under Wine and the small helper programs its tests start.
+
+# System libraries the real backend calls into.
+set(TV_WIN_SYSTEM_LIBS ntdll psapi iphlpapi advapi32 shlwapi shell32 ole32 wintrust ws2_32
+    version user32 comctl32 gdi32 winmm)
+
+# Version numbers for the resource scripts.
+configure_file(${CMAKE_SOURCE_DIR}/res/tv_version.h.in ${CMAKE_BINARY_DIR}/generated/tv_version.h @ONLY)
+
+# ------------------------------------------------------------------ real backend ----
+file(GLOB TV_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
+tv_library(tolvexa_win32 ${TV_WIN32_SOURCES})
+tv_link(tolvexa_win32 tolvexa_core ${TV_WIN_SYSTEM_LIBS})
+
+# ------------------------------------------------------------------- tolvexa.exe ----
+if(TV_WIN32_SOURCES AND TV_FRONT_SOURCES)
+  add_executable(tolvexa WIN32 src/main/win_main.cpp ${TV_FRONT_SOURCES} res/tolvexa.rc)
+  target_link_libraries(tolvexa PRIVATE tolvexa_core tolvexa_sim tolvexa_win32)
+  target_include_directories(tolvexa PRIVATE ${CMAKE_SOURCE_DIR}/res ${CMAKE_BINARY_DIR}/generated)
+  set_source_files_properties(res/tolvexa.rc PROPERTIES
+    OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/res/tolvexa.manifest;${CMAKE_SOURCE_DIR}/res/tolvexa.ico;${CMAKE_BINARY_DIR}/generated/tv_version.h")
+else()
+  message(STATUS "real backend or front end not there yet: no tolvexa.exe")
+endif()
+
+# ------------------------------------------------------------ helper programs ----
+# tests/helpers/<name>.cpp -> <name>.exe, tests/helpers/dll_<name>.cpp -> <name>.dll, each with
+# tests/helpers/<same stem>.rc compiled in when present. They land next to tolvexa_tests.exe.
+file(GLOB TV_HELPER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/helpers/*.cpp)
+set(TV_HELPER_TARGETS)
+foreach(src ${TV_HELPER_SOURCES})
+  get_filename_component(stem ${src} NAME_WE)
+  set(sources ${src})
+  if(EXISTS ${CMAKE_SOURCE_DIR}/tests/helpers/${stem}.rc)
+    list(APPEND sources ${CMAKE_SOURCE_DIR}/tests/helpers/${stem}.rc)
+  endif()
+  if(stem MATCHES "^dll_(.+)$")
+    set(name ${CMAKE_MATCH_1})
+    set(target helper_dll_${name})
+    add_library(${target} SHARED ${sources})
+    set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name})
+  else()
+    set(name ${stem})
+    set(target helper_${name})
+    add_executable(${target} ${sources})
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name})
+  endif()
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/helpers ${CMAKE_BINARY_DIR}/generated)
+  target_link_libraries(${target} PRIVATE ${TV_WIN_SYSTEM_LIBS})
+  set_target_properties(${target} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
+    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/helper_lib)
+  list(APPEND TV_HELPER_TARGETS ${target})
+endforeach()
+
+# ------------------------------------------------------------ tolvexa_tests.exe ----
+file(GLOB TV_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp
+     ${CMAKE_SOURCE_DIR}/tests/common/*.cpp ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
+if(TV_WIN_TESTS)
+  add_executable(tolvexa_tests ${TV_WIN_TESTS})
+  target_include_directories(tolvexa_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(tolvexa_tests PRIVATE tolvexa_core tolvexa_sim tolvexa_win32 gtest gmock gtest_main)
+  target_compile_definitions(tolvexa_tests PRIVATE TV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  set_target_properties(tolvexa_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  if(TV_HELPER_TARGETS)
+    add_dependencies(tolvexa_tests ${TV_HELPER_TARGETS})
+  endif()
+endif()
