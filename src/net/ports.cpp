@@ -422,7 +422,7 @@ std::string GetHandleObjectName(Handle h) {
   for (const std::string& root : sys.GetLogicalDriveStringsA()) {
     if (TrimBlanks(root).empty() || root.size() < 2) continue;
     const std::string drive = root.substr(0, 2);
-    const std::string device = Lower(CutAtNul(sys.QueryDosDeviceA(drive)));
+    const std::string device = Lower(CutAtFirstNul(sys.QueryDosDeviceA(drive)));
     if (device.empty() || low.compare(0, device.size(), device) != 0) continue;
     // The device name must end where a path component ends: "\device\harddiskvolume1" is no
     // prefix of "\device\harddiskvolume10\x".

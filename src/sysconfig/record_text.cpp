@@ -10,7 +10,7 @@ std::string TrimBlanks(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-std::string CutAtNul(const std::string& s) {
+std::string CutAtFirstNul(const std::string& s) {
   std::size_t p = s.find('\0');
   return p == std::string::npos ? s : s.substr(0, p);
 }

@@ -9,7 +9,7 @@ namespace tv {
 // Removes leading and trailing blanks (spaces, tabs, CR, LF).
 std::string TrimBlanks(const std::string& s);
 // Cuts `s` at its first NUL character.
-std::string CutAtNul(const std::string& s);
+std::string CutAtFirstNul(const std::string& s);
 // Trims `s` and cuts it to `width` characters (UTF-8 aware: never splits a character).
 std::string FitText(const std::string& s, std::size_t width);
 

@@ -14,7 +14,7 @@ namespace {
 constexpr std::uint32_t kNameCapacity = 256;
 constexpr std::uint32_t kEventsEvery = 300;
 
-std::string Text(const RegValue& v, std::size_t width) { return FitText(CutAtNul(RegValueText(v)), width); }
+std::string Text(const RegValue& v, std::size_t width) { return FitText(CutAtFirstNul(RegValueText(v)), width); }
 
 // The record behind row `row` of the list shown with the stored filter; nullptr when none.
 const ServiceRecord* RecordOfRow(int row) {

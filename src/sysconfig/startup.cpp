@@ -23,7 +23,7 @@ bool IsTextType(std::uint32_t type) {
 
 // Data converted to text up to the reported length; a string's terminating NUL ends the text.
 std::string DataText(const std::uint8_t* data, std::uint32_t size) {
-  return CutAtNul(std::string(reinterpret_cast<const char*>(data), size));
+  return CutAtFirstNul(std::string(reinterpret_cast<const char*>(data), size));
 }
 
 StartupRecord MakeRecord(const std::string& keyPath, std::int32_t kind, const std::string& name) {
@@ -190,7 +190,7 @@ void EnumBrowserHelperObjects(const std::string& keyPath, std::int32_t itemKind)
     std::string name;
     if (reg.RegEnumKeyExA(key, index, &name, kNameCapacity) != 0) break;
     StartupRecord r = MakeRecord(keyPath, itemKind, name);
-    r.Value = FitText(CutAtNul(ReadClassDefault("CLSID\\" + name + "\\InprocServer32")), kStartupValueWidth);
+    r.Value = FitText(CutAtFirstNul(ReadClassDefault("CLSID\\" + name + "\\InprocServer32")), kStartupValueWidth);
     if (!r.Value.empty()) r.Publisher = FitText(GetFileVersionString(r.Value, CompanyName), kStartupPublisherWidth);
     BhoList().push_back(std::move(r));
     if (index >= kEventsEvery) ui::DoEvents();

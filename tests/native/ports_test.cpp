@@ -160,7 +160,9 @@ TEST_F(PortsTest, RawRowsIncludeOwnProcessAndHighPids) {
   std::sort(pids.begin(), pids.end());
   EXPECT_EQ(pids, (std::vector<int>{1000, 1200, 40000}));
   for (const PortEntry* e : raw)
-    if (e->PID == 40000) EXPECT_EQ(e->ImageFile, "C:\\WINDOWS\\system32\\svchost.exe");
+    if (e->PID == 40000) {
+      EXPECT_EQ(e->ImageFile, "C:\\WINDOWS\\system32\\svchost.exe");
+    }
 }
 
 TEST_F(PortsTest, BlockingNameQueryDoesNotHangTheScan) {
