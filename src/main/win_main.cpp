@@ -9,12 +9,17 @@
 #include <ostream>
 #include <streambuf>
 
+#include "app/paths.h"
 #include "main/front.h"
 #include "platform/api.h"
 #include "platform/win32/win32_platform.h"
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #include <shellapi.h>
 
@@ -130,9 +135,7 @@ std::vector<std::string> Arguments() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  std::vector<std::string> args = Arguments();
-  // The main window arrives later; until then the bare program shows what --info shows.
-  if (args.empty()) args.push_back("--info");
+  const std::vector<std::string> args = Arguments();
 
   HandleBuf outBuf(OutputHandle(STD_OUTPUT_HANDLE));
   HandleBuf errBuf(OutputHandle(STD_ERROR_HANDLE));
@@ -141,7 +144,21 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   const tv::Platform& real = tv::win32::RealPlatform();
   tv::platform::Install(real);
-  int code = tv::FrontEnd(args, out, err, &real);
+  int code = 0;
+  if (!args.empty()) {
+    code = tv::FrontEnd(args, out, err, &real);
+  } else {
+    // The main window arrives later; until then the bare program shows what --info shows and
+    // the version strings of a few system files.
+    code = tv::FrontEnd({"--info"}, out, err, &real);
+    const tv::FolderValues& folders = tv::Folders();
+    const std::string files[] = {folders.SysDir + "ntdll.dll", folders.SysDir + "kernel32.dll",
+                                 folders.WinDir + "explorer.exe"};
+    for (const std::string& file : files) {
+      out << "\n" << file << "\n";
+      tv::FrontEnd({"--version-of", file}, out, err, &real);
+    }
+  }
   out.flush();
   err.flush();
   return code;

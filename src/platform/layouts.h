@@ -129,3 +129,14 @@ struct MibUdpTable {
 static_assert(sizeof(MibTcpRow) == 20 && sizeof(MibUdpRow) == 8);
 
 }  // namespace tv::layout
+
+namespace tv::layout {
+// Classes 0, 2 and 3 of NtQuerySystemInformation answer only to their structure's exact size.
+// SYSTEM_BASIC_INFORMATION: 44 bytes on 32-bit (NumberOfProcessors at 40), 64 on 64-bit (at 56).
+inline constexpr std::size_t kSystemBasicInformationSize = sizeof(void*) == 8 ? 64 : 44;
+inline constexpr std::size_t kSystemBasicNumberOfProcessorsOffset = sizeof(void*) == 8 ? 56 : 40;
+// SYSTEM_PERFORMANCE_INFORMATION: 312 bytes; the idle time (64-bit, 100 ns) at offset 0.
+inline constexpr std::size_t kSystemPerformanceInformationSize = 312;
+// SYSTEM_TIMEOFDAY_INFORMATION: 32 bytes; boot time at 0, current time (64-bit, 100 ns) at 8.
+inline constexpr std::size_t kSystemTimeOfDayInformationSize = 32;
+}  // namespace tv::layout

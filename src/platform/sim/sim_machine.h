@@ -60,6 +60,7 @@ struct Window {
   std::uint32_t ownerTid = 0;
   std::vector<std::uint32_t> posted;  // messages posted to it, in order
   bool closeEndsProcess = true;       // WM_CLOSE (16) ends the owner process
+  std::string className, title;       // matched by FindWindowA (case-insensitive)
 };
 enum class Protection {
   None,
@@ -96,6 +97,8 @@ struct ForeignHandle {
   std::uint32_t targetPid = 0;     // for type 5: the process it refers to
   std::string objectName;          // for files: "\\Device\\HarddiskVolume1\\x", "\\Device\\RawIp"
   bool nameQueryBlocks = false;    // NtQueryObject(name) would never return (synchronous pipe)
+  std::uint32_t grantedAccess = 0x1F0FFF;  // what the owner may do with it (DUPLICATE_SAME_ACCESS)
+  std::uint32_t targetTid = 0;     // for thread handles: the thread it refers to
 };
 
 // ---------------------------------------------------------------- services ----
@@ -109,6 +112,8 @@ struct Service {
   bool markedForDelete = false;
   std::string binaryPath, displayName, description;
   std::uint32_t startType = 3;
+  std::string group;              // registry "Group" (written when the service is created)
+  std::uint32_t errorControl = 1;
 };
 
 // ---------------------------------------------------------------- network ----
@@ -135,6 +140,14 @@ struct DeviceRequest {
 struct Device {
   std::string link;  // "\\\\.\\tolvexa"
   std::vector<DeviceRequest> requests;
+  Bytes reply;                 // copied into the output buffer of every request (as far as it fits)
+  std::uint32_t failWith = 0;  // non-zero: DeviceIoControl fails with this Win32 error
+};
+
+// A ShellExecuteA call, as the shell was asked.
+struct ShellCall {
+  std::string verb, file, parameters, directory;
+  int show = 0;
 };
 
 // ------------------------------------------------------------------ machine ----
@@ -172,6 +185,16 @@ struct MachineState {
   bool debugPrivilegeAvailable = true;
   bool threadHasToken = false;  // RtlAdjustPrivilege(thread) answers "no token" when false
   std::map<std::string, std::int32_t> signatures;  // path (lower case) -> WinVerifyTrust result
+
+  // Further object type numbers of the handle table (Windows XP numbering).
+  std::uint8_t jobObjectType = 7, eventObjectType = 9, sectionObjectType = 19, keyObjectType = 20;
+  // Time: GetTickCount answers this (and adds 1 ms per call); Sleep adds its argument.
+  std::uint32_t tickCount = 1000000;
+  std::uint8_t processorCount = 1;  // SYSTEM_BASIC_INFORMATION.NumberOfProcessors
+  std::uint32_t cpuLoad = 0;        // percent busy: drives the idle time of class 2
+  // What the shell was asked to do.
+  std::vector<ShellCall> shellExecuted;
+  std::vector<std::string> recycled;  // paths moved to the recycle bin (removed from `files`)
 };
 
 class SimMachine {
@@ -197,6 +220,17 @@ class SimMachine {
   void SetDword(const std::string& keyPath, const std::string& name, std::uint32_t value);
   Process& AddProcess(std::uint32_t pid, const std::string& imagePath);  // name from the path
   Process* FindProcess(std::uint32_t pid);  // ignores the two low bits
+  Process& SelfProcess();  // the tool's own process (state.selfPid), created when missing
+  Thread* FindThread(std::uint32_t tid);    // ignores the two low bits
+  Service* FindService(const std::string& name);  // case-insensitive
+  Device& AddDevice(const std::string& link);     // "\\\\.\\name"
+  // Ends a process the way the kernel does: threads exit, windows and handles go away.
+  void EndProcess(std::uint32_t pid, std::uint32_t exitCode);
+
+  // Object-name queries that block (ForeignHandle::nameQueryBlocks) wait until this is called
+  // (or the machine is destroyed; the destructor waits until every blocked call has returned).
+  void ReleaseBlockedQueries();
+  std::size_t BlockedQueryCount() const;  // calls waiting right now
 
   // ---- observation ----
   std::size_t OpenHandleCount() const;  // handles the tool holds open right now

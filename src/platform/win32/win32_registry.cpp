@@ -123,6 +123,9 @@ class Win32Registry final : public RegistryApi {
     std::wstring wname = Widen(valueName);
     if (IsStringType(type)) {
       std::wstring text = Widen(std::string_view(static_cast<const char*>(data), size));
+      // Text handed over without its terminating NUL is stored with one, as NT does for the
+      // ANSI function (callers write strings without the NUL and read them back with it).
+      if (!text.empty() && text.back() != L'\0') text.push_back(L'\0');
       return ::RegSetValueExW(ToHkey(key), wname.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.data()),
                               static_cast<DWORD>(text.size() * sizeof(wchar_t)));
     }
