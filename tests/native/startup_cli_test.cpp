@@ -6,7 +6,6 @@
 #include "app/cli.h"
 #include "app/paths.h"
 #include "platform/sim/sim_machine.h"
-#include "sysconfig/services.h"
 #include "ui/text_tables.h"
 #include "ui/ui.h"
 
@@ -50,40 +49,6 @@ TEST_F(ConfigCliTest, StartupAndBhoLists) {
   r = Run("bho", {});
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.lines, (std::vector<std::string>{"Nmae\tValue\tPublisher", "0 Item(s)"}));
-}
-
-TEST_F(ConfigCliTest, ServicesWithFilters) {
-  m.SetString("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Svc", "ImagePath", "C:\\svc.exe");
-  m.SetDword("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Svc", "Type", 16);
-  m.SetString("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Drv", "ImagePath", "C:\\drv.sys");
-  m.SetDword("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Drv", "Type", 1);
-  const std::string header =
-      "Name\tDisplayName\tStatus\tType\tStartupType\tImagePath\tDescription\tGroup\tCompany\tCompany Info\tVersion";
-  Result r = Run("services", {});
-  EXPECT_EQ(r.code, 0);
-  ASSERT_EQ(r.lines.size(), 3u);
-  EXPECT_EQ(r.lines[0], header);
-  EXPECT_EQ(r.lines[1].substr(0, 4), "Svc\t");
-  EXPECT_EQ(r.lines[2], "1 Item(s)");
-
-  r = Run("services", {"--filter", "3"});
-  ASSERT_EQ(r.lines.size(), 3u);
-  EXPECT_EQ(r.lines[1].substr(0, 4), "Drv\t");
-  r = Run("services", {"--filter", "0"});
-  EXPECT_EQ(r.lines.back(), "2 Item(s)");
-}
-
-TEST_F(ConfigCliTest, PortList) {
-  sim::TcpEndpoint t;
-  t.localPort = 80;
-  t.pid = 4;
-  m.state.tcp = {t};
-  m.state.transportDevicesPresent = true;
-  m.state.version.major = 6;
-  Result r = Run("ports", {});
-  EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.lines, (std::vector<std::string>{"Protocol\tLocal IP\tLocal Port\tRemote IP\tRemote Port\tStatus\tPID\tPathName",
-                                               "TCP\t0.0.0.0\t80\t0.0.0.0\t0\tLISTENING\t\t", "1 Item(s)"}));
 }
 
 TEST_F(ConfigCliTest, BadArgumentsGiveOneLineAndExitTwo) {
