@@ -33,12 +33,6 @@ const wchar_t kBhoClsid[] = L"{7A1C0E55-3B1D-4F2A-9C1E-5D6B7F0A1C2E}";
 const char kBhoClsidA[] = "{7A1C0E55-3B1D-4F2A-9C1E-5D6B7F0A1C2E}";
 const wchar_t kTestService[] = L"TolvexaConfTestSvc";
 
-std::wstring Wide(const std::string& s) {
-  std::wstring w(s.size(), L'\0');
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), static_cast<int>(w.size()));
-  w.resize(n > 0 ? n : 0);
-  return w;
-}
 std::string Narrow(const std::wstring& w) {
   int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
   std::string s(n > 0 ? n : 0, '\0');
