@@ -36,10 +36,15 @@ SimMachine::Impl::~Impl() {
   cv.wait(lock, [this] { return blocked == 0; });
 }
 
-std::unique_lock<std::recursive_mutex> SimMachine::Impl::Enter(const char* operation) {
+std::unique_lock<std::recursive_mutex> SimMachine::Impl::Enter(const char* operation, bool windowCall) {
   std::unique_lock<std::recursive_mutex> lock(mu);
   ++calls[operation];
   EnsureSelf();
+  if (!windowCall && !pendingClose.empty()) {
+    auto pids = std::move(pendingClose);
+    pendingClose.clear();
+    for (auto pid : pids) EndProcess(pid, 0);
+  }
   return lock;
 }
 
@@ -49,9 +54,9 @@ std::uint32_t SimMachine::Impl::GetLastError() { return t_lastError; }
 
 Handle SimMachine::Impl::NewHandle(HandleObj obj) {
   Handle value;
-  if (!freeValues.empty()) {
-    value = freeValues.back();
-    freeValues.pop_back();
+  if (freeValues.size() > kReuseDelay) {
+    value = freeValues.front();
+    freeValues.pop_front();
   } else {
     value = nextValue;
     nextValue += 4;
