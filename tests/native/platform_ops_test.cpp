@@ -126,7 +126,7 @@ TEST_F(PlatformOpsTest, HandleScanRunsToTheEndAndLastMatchWins) {
   const std::uint64_t opens = m.CallCount("NtOpenProcess");
   Handle h = OpenProcessByForce(access::ProcessTerminate, false, 1700);
   ASSERT_NE(h, kNullHandle);
-  EXPECT_EQ(PidOf(h), 1700u);
+  EXPECT_EQ(m.OpenHandleKinds(), std::vector<std::string>{"process 1700"});  // terminate only: no query access
   // One native open for the target, one per process-type entry for its owner; a copy per
   // process entry and a second duplicate per match: the scan did not stop at the first match.
   EXPECT_EQ(m.CallCount("NtOpenProcess") - opens, 1u + 3u);
