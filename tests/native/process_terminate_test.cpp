@@ -24,8 +24,9 @@ TEST_F(TerminateTest, ChainTakesTheFirstRouteThatWorks) {
       {"native call", access::ProcessAllAccess, true, false, false, true, 0},
       {"job route", access::ProcessAllAccess, true, true, false, true, 1},
       {"everything resists", access::ProcessAllAccess, true, true, true, false, 1},
-      // A handle without terminate access fails both calls; the job decides.
-      {"no terminate access, job works", access::ProcessQueryInformation, false, false, false, true, 1},
+      // A handle without terminate access fails both calls and reaches the job route, which Windows
+      // refuses too: assigning a process to a job needs PROCESS_SET_QUOTA and PROCESS_TERMINATE.
+      {"no terminate access, job refuses the handle", access::ProcessQueryInformation, false, false, false, false, 1},
       {"no terminate access, job fails", access::ProcessQueryInformation, false, false, true, false, 1},
   };
   std::uint32_t pid = 2000;

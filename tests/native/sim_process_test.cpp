@@ -195,10 +195,14 @@ TEST(SimProcess, ADuplicatedHandleReachesAProtectedProcessAndAccessDecidesWhatAH
   std::uint32_t code = 0;
   ASSERT_TRUE(f.p.processes->GetExitCodeProcess(full, &code));
   EXPECT_EQ(7u, code);
+  // The ended process keeps its identifier while handles refer to it (the tool's, csrss's).
   Handle again = 0;
-  EXPECT_EQ(tv::status::InvalidCid, f.NtOpen(676, 0x400, &again));  // gone from the identifier table
+  EXPECT_EQ(tv::status::AccessDenied, f.NtOpen(676, 0x400, &again));  // still there, still protected
+  EXPECT_EQ(tv::status::ProcessIsTerminating, f.p.nt->NtTerminateProcess(full, 1));
   for (Handle h : {owner, dup, job, full}) f.p.nt->NtClose(h);
   EXPECT_EQ(0u, f.m.OpenHandleCount());
+  f.m.state.handles.clear();
+  EXPECT_EQ(tv::status::InvalidCid, f.NtOpen(676, 0x400, &again));  // now it is gone
 }
 
 TEST(SimProcess, ThePebWalkReadsTheImagePathUnlessTheMemoryIsUnreadable) {

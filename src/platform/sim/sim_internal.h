@@ -152,6 +152,9 @@ struct SimMachine::Impl final : public SystemApi,
   void EnsureSelf();
   Process* Proc(std::uint32_t pid);            // by identifier, ignoring the two low bits
   Process* LiveProc(std::uint32_t pid);        // the same, alive only
+  // The process an identifier opens: alive, or ended but still referenced by a handle (Windows
+  // keeps the identifier until the process object goes away).
+  Process* OpenableProc(std::uint32_t pid);
   Process* Self();
   std::pair<Process*, Thread*> FindThreadById(std::uint32_t tid);
   // The process a process handle (or the pseudo-handle) refers to, checking `need` access.

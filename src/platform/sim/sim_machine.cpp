@@ -110,6 +110,16 @@ Process* SimMachine::Impl::LiveProc(std::uint32_t pid) {
   return nullptr;
 }
 
+Process* SimMachine::Impl::OpenableProc(std::uint32_t pid) {
+  Process* p = Proc(pid);
+  if (!p || p->alive) return p;
+  for (const auto& [h, o] : handles)
+    if ((o.kind == HKind::Process || o.kind == HKind::Thread) && o.pid == p->pid) return p;
+  for (const auto& fh : st.handles)
+    if (fh.type == st.processObjectType && fh.targetPid == p->pid) return p;
+  return nullptr;
+}
+
 Process* SimMachine::Impl::Self() {
   EnsureSelf();
   for (auto& p : st.processes)

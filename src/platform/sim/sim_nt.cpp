@@ -170,7 +170,7 @@ NTSTATUS SimMachine::Impl::NtOpenProcess(Handle* process, std::uint32_t access, 
       return status::InvalidCid;
     p = tp;
   } else {
-    p = cid.UniqueProcess == 0 ? nullptr : LiveProc(static_cast<std::uint32_t>(cid.UniqueProcess));
+    p = cid.UniqueProcess == 0 ? nullptr : OpenableProc(static_cast<std::uint32_t>(cid.UniqueProcess));
   }
   if (!p) return status::InvalidCid;
   if (p->pid != st.selfPid && p->protection == Protection::DenyAll) return status::AccessDenied;

@@ -222,7 +222,7 @@ bool SimMachine::Impl::Thread32Next(Handle snap, ThreadEntry32& e) {
 // ----------------------------------------------------------------- opens ----
 Handle SimMachine::Impl::OpenProcess(std::uint32_t access, bool inherit, std::uint32_t pid) {
   auto g = Enter("OpenProcess");
-  Process* p = pid == 0 ? nullptr : LiveProc(pid);
+  Process* p = pid == 0 ? nullptr : OpenableProc(pid);
   if (!p) {
     SetError(err::InvalidParameter);
     return 0;
