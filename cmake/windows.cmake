@@ -59,7 +59,7 @@ endforeach()
 file(GLOB TV_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp
      ${CMAKE_SOURCE_DIR}/tests/common/*.cpp ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 if(TV_WIN_TESTS)
-  add_executable(tolvexa_tests ${TV_WIN_TESTS})
+  add_executable(tolvexa_tests ${TV_WIN_TESTS} ${TV_FRONT_SOURCES})
   target_include_directories(tolvexa_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(tolvexa_tests PRIVATE tolvexa_core tolvexa_sim tolvexa_win32 gtest gtest_main)
   target_compile_definitions(tolvexa_tests PRIVATE TV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

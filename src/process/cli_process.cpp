@@ -8,17 +8,17 @@
 #include "app/cli.h"
 #include "process/modules.h"
 #include "process/process_list.h"
+#include "ui/text_tables.h"
 #include "ui/ui.h"
 
 namespace tv {
 
 namespace {
 
-// Captions of the process tab and the two Rootkit words, as the English text tables hold them.
-const std::vector<std::string> kProcessCaptions = {"ImageName", "PID",     "Rootkit", "PathName",
-                                                   "Company",   "Description", "Version"};
-constexpr const char* kYes = "Yes";
-constexpr const char* kNo = "No";
+// Captions of the process tab: the column-caption table, entries 0 to 6.
+std::vector<std::string> ProcessCaptions() {
+  return std::vector<std::string>(ColumnText().begin(), ColumnText().begin() + 7);
+}
 
 void PrintCaptions(std::ostream& out, const std::vector<std::string>& captions) {
   for (std::size_t i = 0; i < captions.size(); ++i) out << (i ? "\t" : "") << captions[i];
@@ -46,11 +46,11 @@ ui::ListContent ProcessContent() {
   for (const auto& p : list) {
     ui::ListRow r;
     r.text = TrimTrailingBlanks(p.ImageName);
-    r.subItems = {std::to_string(p.PID), p.Rootkit ? kYes : kNo, TrimTrailingBlanks(p.PathName),
+    r.subItems = {std::to_string(p.PID), MainText()[p.Rootkit ? 13 : 14], TrimTrailingBlanks(p.PathName),
                   TrimTrailingBlanks(p.Company), TrimTrailingBlanks(p.Description), TrimTrailingBlanks(p.Version)};
     c.rows.push_back(std::move(r));
   }
-  c.status = "Process: " + std::to_string(list.size()) + " , " + "Hidden Process: " +
+  c.status = MainText()[20] + std::to_string(list.size()) + " , " + MainText()[21] +
              std::to_string(list.HiddenCount());
   return c;
 }
@@ -91,7 +91,7 @@ int ProcessCliList(const std::string& what, const std::vector<std::string>& rest
     } else {
       RefreshProcessList();
     }
-    PrintCaptions(out, kProcessCaptions);
+    PrintCaptions(out, ProcessCaptions());
     PrintContent(out, ProcessContent());
     return 0;
   }

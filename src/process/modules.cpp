@@ -206,8 +206,11 @@ std::size_t SeekModule(const std::string& name) {
   for (std::size_t i = 0; i < procs.size(); ++i) {
     const ProcessRecord& p = procs[i];
     const ModuleRecord* m = nullptr;
-    if (i == 0) {
-      EnumKernelModules();  // the first record is the idle process: the kernel's modules
+    if (i == 0 && p.PID == 0) {
+      // The idle process heads the snapshot and stands for the kernel: its modules are the
+      // kernel modules. A snapshot that starts with an ordinary process (no idle entry) has
+      // that process searched like every other.
+      EnumKernelModules();
       m = FindModule(KernelModuleList(), target);
     } else {
       EnumModules(static_cast<std::uint32_t>(p.PID));

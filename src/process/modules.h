@@ -64,7 +64,8 @@ std::size_t EnumKernelModules();
 // Threads of the process, found by probing every thread identifier 0..65536 in steps of 4.
 void EnumThreads(std::uint32_t pid);
 // Rebuilds the process snapshot and records, per process, the first module whose file name or
-// full path equals `name` (letter case ignored). Returns the number of hits.
+// full path equals `name` (letter case ignored). The idle process at the head of the snapshot
+// is searched through the kernel modules. Returns the number of hits.
 std::size_t SeekModule(const std::string& name);
 
 // "0x" and the upper-case hexadecimal value, padded with zeros to `digits` (at least 1);

@@ -48,7 +48,7 @@ std::string Bytes(const void* p, std::size_t n) { return std::string(static_cast
 // ====================================================================== registry ====
 
 // A key HKEY_CURRENT_USER\Software\TolvexaTest-win32-<pid> that the test removes again.
-class RegistryTest : public ::testing::Test {
+class Win32RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     base_ = "Software\\TolvexaTest-win32-" + Pid();
@@ -76,7 +76,7 @@ class RegistryTest : public ::testing::Test {
   Handle key_ = 0;
 };
 
-TEST_F(RegistryTest, NamesAndStringDataSurviveAsUtf8) {
+TEST_F(Win32RegistryTest, NamesAndStringDataSurviveAsUtf8) {
   Handle sub = 0;
   ASSERT_EQ(0, R().RegCreateKeyA(key_, kName8, &sub));
   const std::string sz = std::string(kName8) + '\0';
@@ -139,7 +139,7 @@ TEST_F(RegistryTest, NamesAndStringDataSurviveAsUtf8) {
   R().RegCloseKey(sub);
 }
 
-TEST_F(RegistryTest, SizesFollowTheAnsiRules) {
+TEST_F(Win32RegistryTest, SizesFollowTheAnsiRules) {
   // 4 characters of 3 UTF-8 bytes each (12 bytes) + NUL = 13 bytes; 10 bytes in UTF-16.
   const std::string text = std::string("\xE6\xB5\x8B\xE8\xAF\x95\xE6\xB5\x8B\xE8\xAF\x95") + '\0';
   ASSERT_EQ(0, R().RegSetValueExA(key_, "v", tv::reg::Sz, text.data(), static_cast<std::uint32_t>(text.size())));
@@ -207,7 +207,7 @@ TEST_F(RegistryTest, SizesFollowTheAnsiRules) {
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, R().RegQueryValueExA(key_, "missing", &type, nullptr, &size));
 }
 
-TEST_F(RegistryTest, RootsKeysAndTreeDeletion) {
+TEST_F(Win32RegistryTest, RootsKeysAndTreeDeletion) {
   // Both spellings of a root reach the same key: 0x80000001 and its sign-extended form.
   const Handle signExtended = static_cast<Handle>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000001u)));
   for (Handle root : {tv::reg::CurrentUser, signExtended}) {
@@ -238,7 +238,7 @@ TEST_F(RegistryTest, RootsKeysAndTreeDeletion) {
 // ========================================================================= files ====
 
 // A folder with a non-ANSI name in the temporary folder, removed at the end.
-class FilesTest : public ::testing::Test {
+class Win32FilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = P().system->GetTempPathA() + kName8 + "-" + Pid();
@@ -265,7 +265,7 @@ class FilesTest : public ::testing::Test {
   std::wstring wdir_;
 };
 
-TEST_F(FilesTest, NonAnsiNamesRoundTrip) {
+TEST_F(Win32FilesTest, NonAnsiNamesRoundTrip) {
   // The folder really has the UTF-16 name.
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(wdir_.c_str()));
   const std::string file = dir_ + "\\" + kName8 + ".txt";
@@ -307,7 +307,7 @@ TEST_F(FilesTest, NonAnsiNamesRoundTrip) {
   EXPECT_EQ(tv::kInvalidHandle, F().FindFirstFileA(dir_ + "\\*.bin", fd));
 }
 
-TEST_F(FilesTest, VersionInformationOfAFileInANonAnsiFolder) {
+TEST_F(Win32FilesTest, VersionInformationOfAFileInANonAnsiFolder) {
   // The versioned helper is built next to this program.
   std::string self = P().system->GetModuleFileNameA(0);
   const std::string helper = self.substr(0, self.find_last_of('\\') + 1) + "versioned.exe";
@@ -746,7 +746,7 @@ TEST(Win32Nt, OpenFileByNativeNonAnsiName) {
 
 // ==================================================================== IP helper ====
 
-class WinsockTest : public ::testing::Test {
+class Win32WinsockTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WSADATA wsa;
@@ -766,7 +766,7 @@ class WinsockTest : public ::testing::Test {
   }
 };
 
-TEST_F(WinsockTest, TcpTableShowsALoopbackListener) {
+TEST_F(Win32WinsockTest, TcpTableShowsALoopbackListener) {
   SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   ASSERT_NE(INVALID_SOCKET, s);
   const std::uint16_t port = BindLoopback(s);
@@ -795,7 +795,7 @@ TEST_F(WinsockTest, TcpTableShowsALoopbackListener) {
   ::closesocket(s);
 }
 
-TEST_F(WinsockTest, UdpTableShowsALoopbackSocket) {
+TEST_F(Win32WinsockTest, UdpTableShowsALoopbackSocket) {
   SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   ASSERT_NE(INVALID_SOCKET, s);
   const std::uint16_t port = BindLoopback(s);

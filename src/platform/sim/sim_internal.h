@@ -2,6 +2,7 @@
 // handles the tool holds, and small text helpers shared by the sim_*.cpp files.
 #pragma once
 #include <condition_variable>
+#include <deque>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -122,7 +123,11 @@ struct SimMachine::Impl final : public SystemApi,
 
   std::map<std::string, std::uint64_t> calls;
   std::map<Handle, HandleObj> handles;
-  std::vector<Handle> freeValues;  // handle values given back, reused last-in first-out
+  // Handle values given back. They are reused oldest first, and only once kReuseDelay of them wait:
+  // values stay small (16-bit in the handle table) across long probes, while a stale handle right
+  // after its close is invalid instead of naming the next object opened.
+  std::deque<Handle> freeValues;
+  static constexpr std::size_t kReuseDelay = 256;
   Handle nextValue = 4;
   std::vector<Job> jobs;
   std::map<std::uint32_t, std::size_t> jobOfProcess;
@@ -135,7 +140,10 @@ struct SimMachine::Impl final : public SystemApi,
   std::unordered_map<std::string, std::size_t> fileIndex;
 
   // ---- plumbing (sim_machine.cpp) ----
-  std::unique_lock<std::recursive_mutex> Enter(const char* operation);
+  // Counts the call, takes the lock and lets the owners of windows that were sent WM_CLOSE end
+  // (posted messages are handled after the poster's window walk, as the real queue would).
+  std::unique_lock<std::recursive_mutex> Enter(const char* operation, bool windowCall = false);
+  std::vector<std::uint32_t> pendingClose;  // owners of closed windows, to end
   void SetError(std::uint32_t e);
   Handle NewHandle(HandleObj obj);
   HandleObj* Get(Handle h);
@@ -144,6 +152,9 @@ struct SimMachine::Impl final : public SystemApi,
   void EnsureSelf();
   Process* Proc(std::uint32_t pid);            // by identifier, ignoring the two low bits
   Process* LiveProc(std::uint32_t pid);        // the same, alive only
+  // The process an identifier opens: alive, or ended but still referenced by a handle (Windows
+  // keeps the identifier until the process object goes away).
+  Process* OpenableProc(std::uint32_t pid);
   Process* Self();
   std::pair<Process*, Thread*> FindThreadById(std::uint32_t tid);
   // The process a process handle (or the pseudo-handle) refers to, checking `need` access.

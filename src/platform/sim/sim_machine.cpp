@@ -36,10 +36,15 @@ SimMachine::Impl::~Impl() {
   cv.wait(lock, [this] { return blocked == 0; });
 }
 
-std::unique_lock<std::recursive_mutex> SimMachine::Impl::Enter(const char* operation) {
+std::unique_lock<std::recursive_mutex> SimMachine::Impl::Enter(const char* operation, bool windowCall) {
   std::unique_lock<std::recursive_mutex> lock(mu);
   ++calls[operation];
   EnsureSelf();
+  if (!windowCall && !pendingClose.empty()) {
+    auto pids = std::move(pendingClose);
+    pendingClose.clear();
+    for (auto pid : pids) EndProcess(pid, 0);
+  }
   return lock;
 }
 
@@ -49,9 +54,9 @@ std::uint32_t SimMachine::Impl::GetLastError() { return t_lastError; }
 
 Handle SimMachine::Impl::NewHandle(HandleObj obj) {
   Handle value;
-  if (!freeValues.empty()) {
-    value = freeValues.back();
-    freeValues.pop_back();
+  if (freeValues.size() > kReuseDelay) {
+    value = freeValues.front();
+    freeValues.pop_front();
   } else {
     value = nextValue;
     nextValue += 4;
@@ -102,6 +107,16 @@ Process* SimMachine::Impl::LiveProc(std::uint32_t pid) {
   const std::uint32_t key = pid & ~3u;
   for (auto& p : st.processes)
     if ((p.pid & ~3u) == key && p.alive) return &p;
+  return nullptr;
+}
+
+Process* SimMachine::Impl::OpenableProc(std::uint32_t pid) {
+  Process* p = Proc(pid);
+  if (!p || p->alive) return p;
+  for (const auto& [h, o] : handles)
+    if ((o.kind == HKind::Process || o.kind == HKind::Thread) && o.pid == p->pid) return p;
+  for (const auto& fh : st.handles)
+    if (fh.type == st.processObjectType && fh.targetPid == p->pid) return p;
   return nullptr;
 }
 

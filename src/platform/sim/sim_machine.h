@@ -144,6 +144,14 @@ struct Device {
   std::uint32_t failWith = 0;  // non-zero: DeviceIoControl fails with this Win32 error
 };
 
+// A message posted to a window (kept here too: a window goes away with its process).
+struct PostedMessage {
+  Handle hwnd = 0;
+  std::uint32_t msg = 0;
+  std::uintptr_t wParam = 0;
+  std::intptr_t lParam = 0;
+};
+
 // A ShellExecuteA call, as the shell was asked.
 struct ShellCall {
   std::string verb, file, parameters, directory;
@@ -195,6 +203,7 @@ struct MachineState {
   // What the shell was asked to do.
   std::vector<ShellCall> shellExecuted;
   std::vector<std::string> recycled;  // paths moved to the recycle bin (removed from `files`)
+  std::vector<PostedMessage> posted;  // every PostMessageA, in order
 };
 
 class SimMachine {

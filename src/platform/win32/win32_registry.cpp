@@ -119,7 +119,7 @@ class Win32Registry final : public RegistryApi {
 
   std::int32_t RegSetValueExA(Handle key, const std::string& valueName, std::uint32_t type, const void* data,
                               std::uint32_t size) override {
-    if (data == nullptr && size != 0) return ERROR_INVALID_PARAMETER;
+    if (data == nullptr && size != 0) return ERROR_NOACCESS;
     std::wstring wname = Widen(valueName);
     if (IsStringType(type)) {
       std::wstring text = Widen(std::string_view(static_cast<const char*>(data), size));
