@@ -474,7 +474,8 @@ NTSTATUS SimMachine::Impl::NtOpenFile(Handle* file, std::uint32_t access, const 
     }
     return s;
   };
-  if (oa.Length != (kPtrSize == 8 ? 48u : 24u)) return status::InvalidParameter;
+  // The 32-bit and the 64-bit OBJECT_ATTRIBUTES sizes both stand for the build's own (as in the real backend).
+  if (oa.Length != 24u && oa.Length != 48u) return status::InvalidParameter;
   const std::string& name = oa.ObjectName;
   if (name.empty() || oa.RootDirectory != 0) return finish(xstatus::ObjectPathNotFound);
   for (const char* t : {"\\Device\\Tcp", "\\Device\\Udp", "\\Device\\RawIp"}) {
