@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "platform/api.h"
 #include "platform/layouts.h"
@@ -33,24 +35,22 @@ bool AdjustPrivilege(std::uint32_t privilege, bool enable) {
 NTSTATUS QuerySystemInformationGrowing(std::uint32_t infoClass, std::uint32_t initialSize,
                                        std::vector<std::uint8_t>& out) {
   NtApi& nt = platform::Nt();
+  out.clear();
+  out.shrink_to_fit();
   std::uint32_t size = std::clamp<std::uint32_t>(initialSize, 4096, kMaxQueryBuffer);
   for (;;) {
-    out.assign(size, 0);
+    // The attempts use a plain allocation: only the answer that fits is kept.
+    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[size]);
+    if (!buffer) return status::NoMemory;
+    std::memset(buffer.get(), 0, std::min<std::uint32_t>(size, 4096));
     std::uint32_t returned = 0;
-    NTSTATUS s = nt.ZwQuerySystemInformation(infoClass, out.data(), size, &returned);
+    NTSTATUS s = nt.ZwQuerySystemInformation(infoClass, buffer.get(), size, &returned);
     if (s == status::InfoLengthMismatch) {
-      if (size >= kMaxQueryBuffer) {  // a system that keeps asking for more: give up
-        out.clear();
-        out.shrink_to_fit();
-        return s;
-      }
+      if (size >= kMaxQueryBuffer) return s;  // a system that keeps asking for more: give up
       size = size > kMaxQueryBuffer / 2 ? kMaxQueryBuffer : size * 2;
       continue;
     }
-    if (!NtSuccess(s)) {
-      out.clear();
-      out.shrink_to_fit();
-    }
+    if (NtSuccess(s)) out.assign(buffer.get(), buffer.get() + size);
     return s;
   }
 }

@@ -40,7 +40,7 @@ TEST(ParseRegPath, RootsAndParts) {
   }
 }
 
-class RegistryTest : public ::testing::Test {
+class RegistryLayerTest : public ::testing::Test {
  protected:
   void SetUp() override { platform::Install(m.platform()); }
   void TearDown() override {
@@ -60,7 +60,7 @@ class RegistryTest : public ::testing::Test {
   const std::string kKey = "HKEY_CURRENT_USER\\Software\\TolvexaTest";
 };
 
-TEST_F(RegistryTest, WritesCreateTheKeyAndStoreTheDataAsDocumented) {
+TEST_F(RegistryLayerTest, WritesCreateTheKeyAndStoreTheDataAsDocumented) {
   EXPECT_EQ(RegWriteString(reg::CurrentUser, "Software\\TolvexaTest\\New", "S", "text"), 0);
   EXPECT_EQ(RegWriteDword(reg::CurrentUser, "Software\\TolvexaTest\\New", "D", 0xDEADBEEF), 0);
   const sim::RegValue* s = Stored(kKey + "\\New", "S");
@@ -82,7 +82,7 @@ TEST_F(RegistryTest, WritesCreateTheKeyAndStoreTheDataAsDocumented) {
   EXPECT_NE(DeleteRegValueAt(reg::CurrentUser, "Software\\TolvexaTest\\Nowhere", "D"), 0);
 }
 
-TEST_F(RegistryTest, WriteRegValueByType) {
+TEST_F(RegistryLayerTest, WriteRegValueByType) {
   struct Case {
     const char* text;
     std::uint32_t type;
@@ -125,7 +125,7 @@ TEST_F(RegistryTest, WriteRegValueByType) {
   }
 }
 
-TEST_F(RegistryTest, ReadRegValueByType) {
+TEST_F(RegistryLayerTest, ReadRegValueByType) {
   m.SetString(kKey, "Sz", "C:\\a.exe");
   m.SetString(kKey, "Expand", "%windir%\\b.exe", reg::ExpandSz);
   m.SetValue(kKey, "Multi", reg::MultiSz, B(std::string("one\0two\0\0", 9)));
@@ -156,7 +156,7 @@ TEST_F(RegistryTest, ReadRegValueByType) {
   EXPECT_EQ(RegValueText(ReadRegValue("hkey_current_user\\software\\tolvexatest", "sz")), "C:\\a.exe");
 }
 
-TEST_F(RegistryTest, ReadStringAndClassDefault) {
+TEST_F(RegistryLayerTest, ReadStringAndClassDefault) {
   m.SetString(kKey, "Path", "C:\\Program Files\\App\\app.exe");
   m.SetString(kKey, "Long", std::string(1023, 'x'));    // 1024 bytes with its NUL
   m.SetString(kKey, "TooLong", std::string(1024, 'y'));
@@ -177,7 +177,7 @@ TEST_F(RegistryTest, ReadStringAndClassDefault) {
   EXPECT_EQ(ReadClassDefault("CLSID\\{3333}\\InprocServer32"), "");
 }
 
-TEST_F(RegistryTest, DeleteKeyOnlyWithoutSubkeysDeleteTreeAlways) {
+TEST_F(RegistryLayerTest, DeleteKeyOnlyWithoutSubkeysDeleteTreeAlways) {
   m.Key(kKey + "\\Parent\\Child\\Grandchild");
   m.Key(kKey + "\\Leaf");
   m.SetString(kKey + "\\Leaf", "v", "x");
@@ -204,7 +204,7 @@ TEST_F(RegistryTest, DeleteKeyOnlyWithoutSubkeysDeleteTreeAlways) {
   EXPECT_NE(DeleteRegTree(kKey + "\\Nowhere", "Child"), 0);
 }
 
-TEST_F(RegistryTest, EmptyNamesAndUnknownRootsDeleteNothing) {
+TEST_F(RegistryLayerTest, EmptyNamesAndUnknownRootsDeleteNothing) {
   m.Key(kKey + "\\Keep\\Sub");
   m.SetString(kKey + "\\Keep", "v", "x");
   EXPECT_NE(DeleteRegKey(kKey + "\\Keep\\Sub", ""), 0);
@@ -227,7 +227,7 @@ TEST_F(RegistryTest, EmptyNamesAndUnknownRootsDeleteNothing) {
   EXPECT_NE(Stored(kKey + "\\Keep", "v"), nullptr);
 }
 
-TEST_F(RegistryTest, DeleteValueByFullPath) {
+TEST_F(RegistryLayerTest, DeleteValueByFullPath) {
   m.SetString(kKey, "Gone", "x");
   m.SetString(kKey, "Stays", "y");
   EXPECT_EQ(DeleteRegValue(kKey, "Gone"), 0);
@@ -236,7 +236,7 @@ TEST_F(RegistryTest, DeleteValueByFullPath) {
   EXPECT_NE(DeleteRegValue(kKey, "Gone"), 0);
 }
 
-TEST_F(RegistryTest, Utf8TextSurvivesTheRoundTrip) {
+TEST_F(RegistryLayerTest, Utf8TextSurvivesTheRoundTrip) {
   const std::string text = "C:\\Programme\\Größe\\工具.exe";
   EXPECT_EQ(WriteRegValue(kKey, "Intl", text, reg::Sz), 0);
   EXPECT_EQ(RegReadString(kKey, "Intl"), text);
