@@ -9,7 +9,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
-#include <tuple>
+#include <utility>
 
 #include "app/platform_ops.h"
 #include "platform/api.h"
@@ -225,9 +225,18 @@ std::unique_ptr<NameQueryWorker>& Worker() {
   return worker;
 }
 
-using HandleKey = std::tuple<std::uint32_t, std::uint16_t, std::uintptr_t>;
-std::set<HandleKey>& BlockingHandles() {
-  static std::set<HandleKey> set;
+// Handles whose name query once outlived its time limit. A handle is known by its owner and value,
+// and its object by the object's address (when the table gives one): every handle to that object
+// is skipped, including the duplicate the abandoned worker still holds in our own process.
+struct BlockingSet {
+  std::set<std::pair<std::uint32_t, std::uint16_t>> handles;
+  std::set<std::uintptr_t> objects;
+  bool Contains(std::uint32_t owner, const layout::SystemHandleEntry& e) const {
+    return handles.count({owner, e.HandleValue}) > 0 || (e.Object != 0 && objects.count(e.Object) > 0);
+  }
+};
+BlockingSet& BlockingHandles() {
+  static BlockingSet set;
   return set;
 }
 
@@ -262,8 +271,7 @@ void ScanRawSockets(Handle tcp, Handle udp, Handle raw, std::vector<PortEntry>& 
   for (const auto& e : entries) {
     if (e.ObjectTypeIndex != fileType) continue;
     const std::uint32_t owner = e.UniqueProcessId;
-    const HandleKey key{owner, e.HandleValue, e.Object};
-    if (BlockingHandles().count(key)) continue;  // its name query hung before
+    if (BlockingHandles().Contains(owner, e)) continue;  // its name query hung before
     Handle process = NtOpenProcessById(owner, kRawScanOwnerAccess);
     if (process == 0) process = OpenProcessByHandleScan(owner);
     if (process == 0) continue;
@@ -276,7 +284,9 @@ void ScanRawSockets(Handle tcp, Handle udp, Handle raw, std::vector<PortEntry>& 
     std::optional<std::string> name = GetHandleObjectNameTimed(dup, kNameQueryTimeoutMs);
     if (!name) {
       // The worker keeps the duplicate and closes it if the query ever returns.
-      BlockingHandles().insert(key);
+      BlockingHandles().handles.insert({owner, e.HandleValue});
+      BlockingHandles().handles.insert({self, static_cast<std::uint16_t>(dup)});
+      if (e.Object != 0) BlockingHandles().objects.insert(e.Object);
       CloseHandleEx(process);
       continue;
     }
@@ -444,8 +454,11 @@ std::optional<std::string> GetHandleObjectNameTimed(Handle h, std::uint32_t time
 }
 
 std::size_t PendingNameQueries() { return g_pendingQueries.load(); }
-std::size_t KnownBlockingHandles() { return BlockingHandles().size(); }
-void ForgetBlockingHandles() { BlockingHandles().clear(); }
+std::size_t KnownBlockingObjects() { return BlockingHandles().objects.size(); }
+void ForgetBlockingHandles() {
+  BlockingHandles().handles.clear();
+  BlockingHandles().objects.clear();
+}
 
 void GetPortTable() {
   OsVersionInfo v;

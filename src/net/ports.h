@@ -64,8 +64,8 @@ std::optional<std::string> GetHandleObjectNameTimed(Handle h, std::uint32_t time
 inline constexpr std::uint32_t kNameQueryTimeoutMs = 250;
 // Name queries abandoned after their time limit whose workers are still waiting.
 std::size_t PendingNameQueries();
-// Handles the scan skips because their name query already timed out once (owner, handle value).
-std::size_t KnownBlockingHandles();
+// Objects the scan skips because a name query on one of their handles already timed out.
+std::size_t KnownBlockingObjects();
 void ForgetBlockingHandles();
 
 // Formats an IPv4 address held in network byte order, the way inet_ntoa does.

@@ -147,14 +147,27 @@ TEST_F(ProcessListTest, UnusablePathFallsBackToTheSystemFolderLookup) {
 }
 
 TEST_F(ProcessListTest, PathRoutesAnswerWithTheirMessages) {
-  AddProc(800, "C:\\x\\a.exe").imagePathUnreadable = true;  // no route reads a path; the native open still works
-  sim::Process& b = AddProc(804, "C:\\x\\b.exe");
-  b.imagePathUnreadable = true;
-  b.protection = sim::Protection::DenyAll;  // not even the native open
-  EXPECT_EQ(GetProcessPath(800), kPathMsgHooked);
-  EXPECT_EQ(GetProcessPath(804), kPathMsgSsdtHooked);
-  EXPECT_EQ(GetProcessPathNt(800), "");
-  EXPECT_EQ(GetProcessPathByForce(804), kPathMsgHooked);
+  // Refuses the documented open; the native open reads its image name.
+  AddProc(800, "C:\\x\\a.exe").protection = sim::Protection::DenyDocumented;
+  // Opens, but no route reads a path.
+  AddProc(804, "C:\\x\\b.exe").imagePathUnreadable = true;
+  // Refuses every open.
+  AddProc(808, "C:\\x\\c.exe").protection = sim::Protection::DenyAll;
+  struct Case {
+    std::uint32_t pid;
+    std::string documented, native, forced;
+  };
+  const Case cases[] = {
+      {800, kPathMsgHooked, "C:\\x\\a.exe", "C:\\x\\a.exe"},
+      {804, kPathMsgSsdtHooked, "", kPathMsgHooked},
+      {808, kPathMsgSsdtHooked, "", kPathMsgHooked},
+      {9980, kPathMsgSsdtHooked, "", kPathMsgHooked},  // no such process
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(GetProcessPath(c.pid), c.documented) << c.pid;
+    EXPECT_EQ(GetProcessPathNt(c.pid), c.native) << c.pid;
+    EXPECT_EQ(GetProcessPathByForce(c.pid), c.forced) << c.pid;
+  }
   EXPECT_EQ(m.OpenHandleCount(), 0u);
 }
 
