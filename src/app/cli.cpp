@@ -19,7 +19,8 @@ void PrintHelp(std::ostream& out) {
          "  --help              show this text\n"
          "  --info              Windows version text and folder values\n"
          "  --version-of PATH   company, description, version and copyright of a file\n"
-         "  --list WHAT [ARGS]  print one of the lists (processes, modules, startup, services, ports ...)\n"
+         "  --list WHAT [ARGS]  print a list: processes, modules, threads, kernel, startup, bho,\n"
+         "                      services, ports\n"
          "  --seek NAME         find the processes that hold a module of that name\n"
          "\n"
          "  --machine FILE      run against the simulated machine described by a scenario file\n";

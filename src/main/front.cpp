@@ -2,11 +2,14 @@
 // command line.
 #include "main/front.h"
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <stdexcept>
 
 #include "app/cli.h"
 #include "app/paths.h"
+#include "net/ports.h"
 #include "platform/sim/sim_machine.h"
 #include "ui/text_tables.h"
 
@@ -60,7 +63,19 @@ int FrontEnd(const std::vector<std::string>& args, std::ostream& out, std::ostre
   Language() = "Default";
   LoadTextTables();
   int code = RunCli(rest, out, err);
-  if (machine) platform::Install(Platform{});  // the machine goes away with this scope
+  if (machine) {
+    // A name query that hung (a simulated pipe) is still running on the port scan's worker.
+    // Let it return and finish with the machine before the machine goes away; should it not
+    // finish, keep the machine alive rather than pull it from under the worker.
+    machine->ReleaseBlockedQueries();
+    for (int i = 0; i < 500 && PendingNameQueries() > 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (PendingNameQueries() > 0) {
+      (void)machine.release();
+      return code;
+    }
+    platform::Install(Platform{});
+  }
   return code;
 }
 

@@ -87,6 +87,17 @@ TEST_F(CliTest, VersionOf) {
   EXPECT_EQ(Lines(r.err), 1);
 }
 
+TEST_F(CliTest, ListsGoToTheEngineThatKnowsThem) {
+  m.AddProcess(2345, "C:\\App\\tool.exe");
+  CliRun r = Cli({"--list", "processes"});  // the process engine's list
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("tool.exe"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("2345"), std::string::npos) << r.out;
+  r = Cli({"--list", "startup"});  // the configuration lists
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+}
+
 class FrontEndTest : public ::testing::Test {
  protected:
   void TearDown() override {

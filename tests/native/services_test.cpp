@@ -227,6 +227,57 @@ TEST_F(ServicesTest, RunAndStopActOnlyInTheRightState) {
   EXPECT_FALSE(DeleteService({}).has_value());
 }
 
+// In every view the selected row names the right entry, and the refresh keeps the view.
+TEST_F(ServicesTest, RunAndStopInEachView) {
+  struct Case {
+    int filter;
+    std::string target;                // an entry shown in that view, not in its first row
+    std::vector<std::string> shownAfter;
+  };
+  const std::vector<Case> cases = {
+      {kShowAll, "SvcB", {"DrvA", "SvcA", "DrvB", "SvcB"}},
+      {kManageService, "SvcB", {"SvcA", "SvcB"}},
+      {kStartedService, "SvcB", {"SvcA", "SvcB"}},
+      {kManageDriver, "DrvB", {"DrvA", "DrvB"}},
+      {kStartedDriver, "DrvB", {"DrvA", "DrvB"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.filter);
+    m.state.services.clear();
+    if (sim::RegKey* k = m.FindKey(kServices)) k->subkeys.clear();
+    AddEntry("DrvA", 1, 4);
+    AddEntry("SvcA", 16, 4);
+    AddEntry("DrvB", 1, 4);
+    AddEntry("SvcB", 16, 4);
+    ui::ListContent shown = ChooseServiceFilter(c.filter);
+    const int row = RowOf(shown, c.target);
+    ASSERT_GT(row, 0);
+    std::optional<ui::ListContent> rows = StopService({row});
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(Scm(c.target)->state, 1u);
+    for (const auto& s : m.state.services) {
+      if (s.name != c.target) {
+        EXPECT_EQ(s.state, 4u) << s.name;
+      }
+    }
+    const bool startedView = c.filter == kStartedService || c.filter == kStartedDriver;
+    if (startedView) {
+      // The stopped entry leaves the started view; it is run again from the full view of its kind.
+      EXPECT_EQ(RowOf(*rows, c.target), -1);
+      ui::ListContent full = ChooseServiceFilter(c.filter == kStartedService ? kManageService : kManageDriver);
+      ASSERT_TRUE(RunService({RowOf(full, c.target)}));
+      rows = ChooseServiceFilter(c.filter);
+    } else {
+      EXPECT_EQ(RowOf(*rows, c.target), row);
+      rows = RunService({row});
+    }
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(Scm(c.target)->state, 4u);
+    EXPECT_EQ(Names(*rows), c.shownAfter);
+  }
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
 TEST_F(ServicesTest, ShowAllThenRunRefreshesUnfiltered) {
   AddEntry("Drv", 1, 4);
   AddEntry("Svc", 16, 1);

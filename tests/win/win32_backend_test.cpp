@@ -335,6 +335,38 @@ TEST_F(Win32FilesTest, VersionInformationOfAFileInANonAnsiFolder) {
   EXPECT_EQ(0u, F().GetFileVersionInfoSizeA(dir_ + "\\missing.exe", &handle));
 }
 
+// Wine's recycle bin is the host's trash folder; the test removes what it put there.
+void EmptyWineTrashOf(const std::string& leaf) {
+  // Wine hands its processes the host's home folder as WINEHOMEDIR (\??\Z:\root).
+  std::string home = P().system->GetEnvironmentVariableA("WINEHOMEDIR");
+  if (home.rfind("\\??\\", 0) != 0) return;
+  const std::string trash = home.substr(4) + "\\.local\\share\\Trash\\";
+  P().files->DeleteFileA(trash + "files\\" + leaf);
+  P().files->DeleteFileA(trash + "info\\" + leaf + ".trashinfo");
+}
+
+TEST_F(Win32FilesTest, RecycleAndShellExecuteTakeNonAnsiPaths) {
+  const std::string leaf = std::string(kName8) + "-" + Pid() + ".del";
+  const std::string file = dir_ + "\\" + leaf;
+  Handle h = F().CreateFileA(file, tv::access::GenericWrite, 0, 2, 0x80);
+  ASSERT_NE(tv::kInvalidHandle, h);
+  P().system->CloseHandle(h);
+  EXPECT_EQ(0, P().shell->RecycleFile(file));
+  EXPECT_EQ(tv::fattr::Invalid, F().GetFileAttributesA(file));
+  EmptyWineTrashOf(leaf);
+  EXPECT_NE(0, P().shell->RecycleFile(file + ".missing"));
+
+  // The versioned helper, copied to a non-ANSI name, started through the shell.
+  std::string self = P().system->GetModuleFileNameA(0);
+  const std::string helper = self.substr(0, self.find_last_of('\\') + 1) + "versioned.exe";
+  const std::string copy = dir_ + "\\" + kName8 + ".exe";
+  ASSERT_TRUE(::CopyFileW(Wide(helper).c_str(), Wide(copy).c_str(), FALSE));
+  EXPECT_GT(P().shell->ShellExecuteA("open", copy, "", dir_, 0), 32);
+  EXPECT_LE(P().shell->ShellExecuteA("open", copy + ".missing", "", "", 0), 32);
+  // The started copy holds its file until it ends; give it a moment before clean-up.
+  for (int i = 0; i < 50 && !::DeleteFileW(Wide(copy).c_str()); ++i) ::Sleep(100);
+}
+
 // ============================================================ system and shell ====
 
 TEST(Win32System, FoldersDrivesAndEnvironment) {
@@ -599,35 +631,37 @@ TEST(Win32Nt, OpenQueryDuplicateAndCloseOwnProcessAndThread) {
   EXPECT_LT(nt.NtClose(th), 0) << "a handle closes once";
 }
 
-DWORD WINAPI WaitingThread(LPVOID event) {
-  ::WaitForSingleObject(static_cast<HANDLE>(event), 10000);
+struct ThreadEvents {
+  HANDLE started;
+  HANDLE stop;
+};
+
+DWORD WINAPI WaitingThread(LPVOID param) {
+  auto* events = static_cast<ThreadEvents*>(param);
+  ::SetEvent(events->started);
+  ::WaitForSingleObject(events->stop, 10000);
   return 7;
 }
 
 TEST(Win32Nt, ThreadStartAddressAndNativeTermination) {
-  HANDLE stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ThreadEvents events{::CreateEventW(nullptr, TRUE, FALSE, nullptr), ::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   DWORD tid = 0;
-  HANDLE thread = ::CreateThread(nullptr, 0, WaitingThread, stop, 0, &tid);
+  HANDLE thread = ::CreateThread(nullptr, 0, WaitingThread, &events, 0, &tid);
   ASSERT_NE(nullptr, thread);
+  // The start address is known once the thread runs.
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(events.started, 5000));
   tv::NtApi& nt = *P().nt;
   tv::ObjectAttributes oa;
   tv::ClientId cid;
   cid.UniqueThread = tid;
   Handle th = 0;
   ASSERT_EQ(0, nt.NtOpenThread(&th, tv::access::ThreadAllAccess, oa, cid));
-  // The start address is the system's answer, unchanged (Wine answers 0 for it).
-  typedef LONG(NTAPI * QueryThreadFn)(HANDLE, ULONG, PVOID, ULONG, PULONG);
-  auto direct = reinterpret_cast<QueryThreadFn>(
-      reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
-  ASSERT_NE(nullptr, direct);
-  std::uintptr_t start = 1, expected = 2;
+  std::uintptr_t start = 1;
   std::uint32_t ret = 0;
-  ULONG directRet = 0;
   ASSERT_EQ(0, nt.NtQueryInformationThread(th, tv::threadinfo::QuerySetWin32StartAddress, &start, sizeof(start),
                                            &ret));
-  ASSERT_EQ(0, direct(thread, 9, &expected, sizeof(expected), &directRet));
-  EXPECT_EQ(expected, start);
-  EXPECT_EQ(directRet, ret);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(&WaitingThread), start);
+  EXPECT_EQ(sizeof(start), ret);
   EXPECT_EQ(0, nt.NtTerminateThread(th, 0x55));
   EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread, 5000));
   DWORD code = 0;
@@ -635,7 +669,8 @@ TEST(Win32Nt, ThreadStartAddressAndNativeTermination) {
   EXPECT_EQ(0x55u, code);
   nt.NtClose(th);
   ::CloseHandle(thread);
-  ::CloseHandle(stop);
+  ::CloseHandle(events.started);
+  ::CloseHandle(events.stop);
 }
 
 TEST(Win32Nt, ObjectNameAndPrivilege) {
@@ -742,6 +777,46 @@ TEST(Win32Nt, OpenFileByNativeNonAnsiName) {
   h = 123;
   EXPECT_EQ(tv::status::ObjectNameNotFound, P().nt->NtOpenFile(&h, tv::access::Synchronize, oa, &iosb, 7, 0x20));
   EXPECT_EQ(0u, h);
+}
+
+DWORD WINAPI ConnectPipeLater(LPVOID name) {
+  ::Sleep(300);
+  HANDLE client = ::CreateFileW(static_cast<const wchar_t*>(name), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+  if (client == INVALID_HANDLE_VALUE) return 1;
+  ::Sleep(100);
+  ::CloseHandle(client);
+  return 0;
+}
+
+TEST(Win32Nt, DeviceRequestLeftPendingIsWaitedFor) {
+  // A listen request on an asynchronous pipe stays pending until a client connects. The
+  // backend returns only when it has finished, with its final status in the status block.
+  const std::wstring name = L"\\\\.\\pipe\\tolvexa-test-" + Wide(Pid());
+  HANDLE pipe = ::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED, PIPE_TYPE_BYTE, 1, 512, 512,
+                                   0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, pipe);
+  Handle event = P().system->CreateEventA(false, true);
+  ASSERT_NE(0u, event);
+  HANDLE client = ::CreateThread(nullptr, 0, ConnectPipeLater, const_cast<wchar_t*>(name.c_str()), 0, nullptr);
+  ASSERT_NE(nullptr, client);
+  constexpr std::uint32_t kPipeListen = 0x00110008;  // FSCTL_PIPE_LISTEN
+  tv::IoStatusBlock iosb;
+  iosb.Status = -1;
+  const DWORD t0 = ::GetTickCount();
+  const tv::NTSTATUS s =
+      P().nt->NtDeviceIoControlFile(reinterpret_cast<Handle>(pipe), event, &iosb, kPipeListen, nullptr, 0, nullptr, 0);
+  const DWORD waited = ::GetTickCount() - t0;
+  EXPECT_EQ(0, s) << std::hex << s;
+  EXPECT_EQ(0, iosb.Status);
+  EXPECT_GE(waited, 200u) << "returned before the client connected";
+  EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(client, 5000));
+  DWORD code = 9;
+  ::GetExitCodeThread(client, &code);
+  EXPECT_EQ(0u, code);
+  ::CloseHandle(client);
+  P().system->CloseHandle(event);
+  ::CloseHandle(pipe);
 }
 
 // ==================================================================== IP helper ====

@@ -134,6 +134,10 @@ struct SimMachine::Impl final : public SystemApi,
   std::set<std::uint32_t> enabledPrivileges;
   std::map<std::string, std::size_t> serviceHandleCount;  // lower-case name -> open handles
 
+  // Index of the other processes' handles by (owner, value); checked on every hit, rebuilt on a miss.
+  std::unordered_map<std::uint64_t, std::size_t> foreignIndex;
+  const ForeignHandle* FindForeign(std::uint32_t owner, Handle value, std::size_t* index);
+
   // File lookup cache (validated against `st.files` on each use).
   std::vector<std::string> fileKeys;      // canonical lower-case path of each file
   std::vector<std::string> fileOriginal;  // the path text the key was made from

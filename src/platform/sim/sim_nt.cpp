@@ -211,6 +211,24 @@ NTSTATUS SimMachine::Impl::NtClose(Handle h) {
 }
 
 // ----------------------------------------------------------- duplication ----
+const ForeignHandle* SimMachine::Impl::FindForeign(std::uint32_t owner, Handle value, std::size_t* index) {
+  if (value > 0xFFFF) return nullptr;
+  const std::uint64_t key = (static_cast<std::uint64_t>(owner) << 16) | value;
+  auto lookup = [&]() -> const ForeignHandle* {
+    auto it = foreignIndex.find(key);
+    if (it == foreignIndex.end() || it->second >= st.handles.size()) return nullptr;
+    const ForeignHandle& fh = st.handles[it->second];
+    if (fh.ownerPid != owner || fh.value != value) return nullptr;
+    *index = it->second;
+    return &fh;
+  };
+  if (const ForeignHandle* fh = lookup()) return fh;
+  foreignIndex.clear();
+  for (std::size_t i = 0; i < st.handles.size(); ++i)
+    foreignIndex.emplace((static_cast<std::uint64_t>(st.handles[i].ownerPid) << 16) | st.handles[i].value, i);
+  return lookup();
+}
+
 NTSTATUS SimMachine::Impl::Duplicate(Handle sourceProcess, Handle source, Handle targetProcess, Handle* target,
                                      std::uint32_t access, std::uint32_t attributes, std::uint32_t options) {
   if (target) *target = 0;
@@ -241,26 +259,19 @@ NTSTATUS SimMachine::Impl::Duplicate(Handle sourceProcess, Handle source, Handle
       if (options & 1) Close(source);
     }
   } else {
-    const ForeignHandle* fh = nullptr;
     std::size_t index = 0;
-    for (std::size_t i = 0; i < st.handles.size(); ++i)
-      if (st.handles[i].ownerPid == sp->pid && st.handles[i].value == source) {
-        fh = &st.handles[i];
-        index = i;
-        break;
-      }
+    const ForeignHandle* fh = nullptr;
     ForeignHandle raw;
-    if (!fh) {
-      for (std::size_t r = 0; r < st.rawOwners.size(); ++r)
-        if (st.rawOwners[r] == sp->pid && source == 0xFFF0 - 4 * r) {
-          raw.ownerPid = sp->pid;
-          raw.value = static_cast<std::uint16_t>(source);
-          raw.type = st.fileObjectType;
-          raw.objectName = "\\Device\\RawIp";
-          raw.grantedAccess = 0x12019F;
-          fh = &raw;
-        }
-    }
+    for (std::size_t r = 0; r < st.rawOwners.size() && !fh; ++r)
+      if (st.rawOwners[r] == sp->pid && source == 0xFFF0 - 4 * r) {
+        raw.ownerPid = sp->pid;
+        raw.value = static_cast<std::uint16_t>(source);
+        raw.type = st.fileObjectType;
+        raw.objectName = "\\Device\\RawIp";
+        raw.grantedAccess = 0x12019F;
+        fh = &raw;
+      }
+    if (!fh) fh = FindForeign(sp->pid, source, &index);
     if (!fh) return status::InvalidHandle;
     if (fh->type == st.processObjectType) {
       obj.kind = HKind::Process;
@@ -463,7 +474,8 @@ NTSTATUS SimMachine::Impl::NtOpenFile(Handle* file, std::uint32_t access, const 
     }
     return s;
   };
-  if (oa.Length != (kPtrSize == 8 ? 48u : 24u)) return status::InvalidParameter;
+  // The 32-bit and the 64-bit OBJECT_ATTRIBUTES sizes both stand for the build's own (as in the real backend).
+  if (oa.Length != 24u && oa.Length != 48u) return status::InvalidParameter;
   const std::string& name = oa.ObjectName;
   if (name.empty() || oa.RootDirectory != 0) return finish(xstatus::ObjectPathNotFound);
   for (const char* t : {"\\Device\\Tcp", "\\Device\\Udp", "\\Device\\RawIp"}) {
