@@ -66,7 +66,8 @@ TEST_F(RegistryLayerTest, WritesCreateTheKeyAndStoreTheDataAsDocumented) {
   const sim::RegValue* s = Stored(kKey + "\\New", "S");
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(s->type, reg::Sz);
-  EXPECT_EQ(s->data, B("text"));  // no terminating NUL
+  // The layer hands the text over without its NUL; the registry stores it with one.
+  EXPECT_EQ(s->data, B(std::string("text\0", 5)));
   const sim::RegValue* d = Stored(kKey + "\\New", "D");
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->type, reg::Dword);
@@ -91,8 +92,8 @@ TEST_F(RegistryLayerTest, WriteRegValueByType) {
     Bytes data;
   };
   const Case cases[] = {
-      {"C:\\x.exe", reg::Sz, true, reg::Sz, B("C:\\x.exe")},
-      {"%SystemRoot%\\x.exe", reg::ExpandSz, true, reg::ExpandSz, B("%SystemRoot%\\x.exe")},
+      {"C:\\x.exe", reg::Sz, true, reg::Sz, B(std::string("C:\\x.exe\0", 9))},
+      {"%SystemRoot%\\x.exe", reg::ExpandSz, true, reg::ExpandSz, B(std::string("%SystemRoot%\\x.exe\0", 19))},
       {"autocheck autochk *", reg::MultiSz, true, reg::MultiSz, B(std::string("autocheck autochk *\0\0", 21))},
       {"12", reg::Dword, true, reg::Dword, {12, 0, 0, 0}},
       {" 7 ", reg::Dword, true, reg::Dword, {7, 0, 0, 0}},

@@ -190,6 +190,9 @@ std::int32_t SimMachine::Impl::RegSetValueExA(Handle key, const std::string& val
   RegKey* k = Resolve(root, sub);
   Bytes b;
   if (size) b.assign(static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + size);
+  // Text handed over without its terminating NUL is stored with one, as the ANSI function does.
+  const bool stringType = type == reg::Sz || type == reg::ExpandSz || type == reg::MultiSz;
+  if (stringType && !b.empty() && b.back() != 0) b.push_back(0);
   for (auto& x : k->values)
     if (IEquals(x.name, valueName)) {  // keeps its place in the enumeration
       x.type = type;
