@@ -39,7 +39,12 @@ std::unique_ptr<tv::sim::SimMachine> BigMachine() {
     const std::string path = "C:\\Program Files\\Bench\\p" + std::to_string(i) + ".exe";
     m->AddFile(path).versionResource = version;
     tv::sim::Process& p = m->AddProcess(pid, path);
-    if (p.modules.empty()) p.modules.push_back({"p" + std::to_string(i) + ".exe", path, 0x400000, 0x10000});
+    if (p.modules.empty()) {
+      std::string name = "p";
+      name += std::to_string(i);
+      name += ".exe";
+      p.modules.push_back({name, path, 0x400000, 0x10000});
+    }
     p.hiddenFromToolhelp = i % 100 == 7;  // five hidden processes
     tv::sim::Thread t;
     t.tid = pid + 2;
