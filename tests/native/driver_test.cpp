@@ -1,6 +1,8 @@
 // ClsDriver: service control and the companion-driver sequence.
 #include <gtest/gtest.h>
 
+#include "common/sim_test.h"
+
 #include <cstring>
 
 #include "platform/sim/sim_machine.h"
@@ -10,24 +12,9 @@
 namespace tv {
 namespace {
 
-class DriverTest : public ::testing::Test {
+class DriverTest : public SimTest {
  protected:
-  sim::SimMachine m;
-  ui::Recorder recorder;
-  void SetUp() override {
-    platform::Install(m.platform());
-    ui::Install(&recorder);
-  }
-  void TearDown() override {
-    EXPECT_EQ(m.OpenHandleCount(), 0u) << ::testing::PrintToString(m.OpenHandleKinds());
-    ui::Install(nullptr);
-    platform::Install(Platform{});
-  }
-  sim::Service* Scm(const std::string& name) {
-    for (auto& s : m.state.services)
-      if (s.name == name) return &s;
-    return nullptr;
-  }
+  sim::Service* Scm(const std::string& name) { return m.FindService(name); }
   void AddService(const std::string& name, std::uint32_t state) {
     sim::Service s;
     s.name = name;

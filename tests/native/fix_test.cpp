@@ -1,6 +1,8 @@
 // Repair of start-up values and the two delete commands of the start-up and BHO tabs.
 #include <gtest/gtest.h>
 
+#include "common/sim_test.h"
+
 #include "app/paths.h"
 #include "platform/sim/sim_machine.h"
 #include "sysconfig/startup.h"
@@ -17,22 +19,12 @@ const std::string kWindows = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT
 const std::string kIfeo =
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
 
-class FixTest : public ::testing::Test {
+class FixTest : public SimTest {
  protected:
-  sim::SimMachine m;
-  ui::Recorder recorder;
   void SetUp() override {
-    platform::Install(m.platform());
-    InitFolders();
-    LoadEnglishText();
-    ui::Install(&recorder);
+    SimTest::SetUp();
     StartupList().clear();
     BhoList().clear();
-  }
-  void TearDown() override {
-    EXPECT_EQ(m.OpenHandleCount(), 0u) << ::testing::PrintToString(m.OpenHandleKinds());
-    ui::Install(nullptr);
-    platform::Install(Platform{});
   }
   const sim::RegValue* Value(const std::string& key, const std::string& name) {
     sim::RegKey* k = m.FindKey(key);

@@ -1,6 +1,8 @@
 // The port table on both paths, the owners' image paths and the raw-socket scan.
 #include <gtest/gtest.h>
 
+#include "common/sim_test.h"
+
 #include <algorithm>
 #include <chrono>
 #include <sstream>
@@ -26,15 +28,10 @@ std::vector<std::string> CliLines(const std::string& what, const std::vector<std
   return lines;
 }
 
-class PortsTest : public ::testing::Test {
+class PortsTest : public SimTest {
  protected:
-  sim::SimMachine m;
-  ui::Recorder recorder;
   void SetUp() override {
-    platform::Install(m.platform());
-    InitFolders();
-    LoadEnglishText();
-    ui::Install(&recorder);
+    SimTest::SetUp();
     PortTable().clear();
     ForgetBlockingHandles();
     m.AddProcess(1200, "C:\\Program Files\\App\\app.exe");
@@ -46,10 +43,8 @@ class PortsTest : public ::testing::Test {
     m.ReleaseBlockedQueries();
     for (int i = 0; i < 500 && PendingNameQueries() > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(PendingNameQueries(), 0u);
-    EXPECT_EQ(m.OpenHandleCount(), 0u) << ::testing::PrintToString(m.OpenHandleKinds());
     ForgetBlockingHandles();
-    ui::Install(nullptr);
-    platform::Install(Platform{});
+    SimTest::TearDown();
   }
   void UseIpHelper() { m.state.version.major = 6; }
   static sim::TcpEndpoint Tcp(std::uint32_t state, const std::string& la, std::uint16_t lp, const std::string& ra,

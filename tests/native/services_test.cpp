@@ -1,6 +1,8 @@
 // The service list, its filters and rows, and the three service commands.
 #include <gtest/gtest.h>
 
+#include "common/sim_test.h"
+
 #include <algorithm>
 #include <sstream>
 
@@ -27,22 +29,12 @@ std::vector<std::string> CliLines(const std::string& what, const std::vector<std
   return lines;
 }
 
-class ServicesTest : public ::testing::Test {
+class ServicesTest : public SimTest {
  protected:
-  sim::SimMachine m;
-  ui::Recorder recorder;
   void SetUp() override {
-    platform::Install(m.platform());
-    InitFolders();
-    LoadEnglishText();
-    ui::Install(&recorder);
+    SimTest::SetUp();
     ServiceList().clear();
     ServiceFilter() = kManageService;
-  }
-  void TearDown() override {
-    EXPECT_EQ(m.OpenHandleCount(), 0u) << ::testing::PrintToString(m.OpenHandleKinds());
-    ui::Install(nullptr);
-    platform::Install(Platform{});
   }
   // A registry entry and, when `state` is not 0, the manager's entry with that state.
   void AddEntry(const std::string& name, std::uint32_t type, std::uint32_t state, std::uint32_t start = 3,
@@ -61,11 +53,7 @@ class ServicesTest : public ::testing::Test {
       m.state.services.push_back(s);
     }
   }
-  sim::Service* Scm(const std::string& name) {
-    for (auto& s : m.state.services)
-      if (s.name == name) return &s;
-    return nullptr;
-  }
+  sim::Service* Scm(const std::string& name) { return m.FindService(name); }
   static std::vector<std::string> Names(const ui::ListContent& c) {
     std::vector<std::string> out;
     for (const auto& r : c.rows) out.push_back(r.text);

@@ -1,6 +1,8 @@
 // Start-up and browser helper object lists on simulated machines.
 #include <gtest/gtest.h>
 
+#include "common/sim_test.h"
+
 #include "app/paths.h"
 #include "platform/sim/sim_machine.h"
 #include "sysconfig/startup.h"
@@ -16,22 +18,12 @@ const std::string kWinlogon = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows 
 const std::string kIfeo =
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public SimTest {
  protected:
-  sim::SimMachine m;
-  ui::Recorder recorder;
   void SetUp() override {
-    platform::Install(m.platform());
-    InitFolders();
-    LoadEnglishText();
-    ui::Install(&recorder);
+    SimTest::SetUp();
     StartupList().clear();
     BhoList().clear();
-  }
-  void TearDown() override {
-    EXPECT_EQ(m.OpenHandleCount(), 0u) << ::testing::PrintToString(m.OpenHandleKinds());
-    ui::Install(nullptr);
-    platform::Install(Platform{});
   }
 };
 

@@ -1,0 +1,30 @@
+// A simulated machine installed for one test, with folder values, the English text tables and a
+// recording UI. At the end every handle the code under test opened must be closed again.
+#pragma once
+#include <gtest/gtest.h>
+
+#include "app/paths.h"
+#include "platform/sim/sim_machine.h"
+#include "ui/text_tables.h"
+#include "ui/ui.h"
+
+namespace tv {
+
+class SimTest : public ::testing::Test {
+ protected:
+  sim::SimMachine m;
+  ui::Recorder recorder;
+  void SetUp() override {
+    platform::Install(m.platform());
+    InitFolders();
+    LoadEnglishText();
+    ui::Install(&recorder);
+  }
+  void TearDown() override {
+    EXPECT_EQ(m.OpenHandleCount(), 0u) << ::testing::PrintToString(m.OpenHandleKinds());
+    ui::Install(nullptr);
+    platform::Install(Platform{});
+  }
+};
+
+}  // namespace tv
