@@ -3,6 +3,11 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/cli.h"
 #include "app/paths.h"
 #include "platform/sim/sim_machine.h"
 #include "ui/text_tables.h"
@@ -26,5 +31,15 @@ class SimTest : public ::testing::Test {
     platform::Install(Platform{});
   }
 };
+
+// Runs one list of the configuration and port tabs on the command line; the lines it printed.
+inline std::vector<std::string> CliLines(const std::string& what, const std::vector<std::string>& rest, int& code) {
+  std::ostringstream out, err;
+  code = ConfigCliList(what, rest, out, err);
+  std::vector<std::string> lines;
+  std::istringstream in(out.str());
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
 
 }  // namespace tv

@@ -19,16 +19,6 @@ namespace {
 
 const std::string kServices = kServicesKeyPath;
 
-// Runs one command-line list; the lines it printed.
-std::vector<std::string> CliLines(const std::string& what, const std::vector<std::string>& rest, int& code) {
-  std::ostringstream out, err;
-  code = ConfigCliList(what, rest, out, err);
-  std::vector<std::string> lines;
-  std::istringstream in(out.str());
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 class ServicesTest : public SimTest {
  protected:
   void SetUp() override {

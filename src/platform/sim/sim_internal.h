@@ -257,6 +257,7 @@ struct SimMachine::Impl final : public SystemApi,
   std::int32_t RegEnumKeyExA(Handle key, std::uint32_t index, std::string* name, std::uint32_t nameCapacity) override;
   std::int32_t RegCloseKey(Handle key) override;
   std::int32_t SHDeleteKeyA(Handle key, const std::string& subKey) override;
+  std::int32_t DeleteKeyBelow(Handle key, const std::string& subKey, bool tree);
 
   // ================================================== ProcessApi (sim_process.cpp)
   Handle CreateToolhelp32Snapshot(std::uint32_t flags, std::uint32_t pid) override;

@@ -236,8 +236,8 @@ std::int32_t SimMachine::Impl::RemoveKey(Handle root, const std::string& target,
   return err::FileNotFound;
 }
 
-std::int32_t SimMachine::Impl::RegDeleteKeyA(Handle key, const std::string& subKey) {
-  auto g = Enter("RegDeleteKeyA");
+// RegDeleteKeyA (a key without subkeys) and SHDeleteKeyA (the whole tree) of `subKey` below `key`.
+std::int32_t SimMachine::Impl::DeleteKeyBelow(Handle key, const std::string& subKey, bool tree) {
   Handle root = 0;
   std::string sub;
   std::uint32_t error = 0;
@@ -246,20 +246,17 @@ std::int32_t SimMachine::Impl::RegDeleteKeyA(Handle key, const std::string& subK
   std::string target = sub;
   for (const auto& part : SplitPath(subKey)) target = Join(target, part);
   if (!Resolve(root, target)) return err::FileNotFound;
-  return RemoveKey(root, target, false);
+  return RemoveKey(root, target, tree);
+}
+
+std::int32_t SimMachine::Impl::RegDeleteKeyA(Handle key, const std::string& subKey) {
+  auto g = Enter("RegDeleteKeyA");
+  return DeleteKeyBelow(key, subKey, false);
 }
 
 std::int32_t SimMachine::Impl::SHDeleteKeyA(Handle key, const std::string& subKey) {
   auto g = Enter("SHDeleteKeyA");
-  Handle root = 0;
-  std::string sub;
-  std::uint32_t error = 0;
-  if (!KeyOfHandle(key, root, sub, error)) return static_cast<std::int32_t>(error);
-  if (BadSubKey(subKey)) return err::BadPathname;
-  std::string target = sub;
-  for (const auto& part : SplitPath(subKey)) target = Join(target, part);
-  if (!Resolve(root, target)) return err::FileNotFound;
-  return RemoveKey(root, target, true);
+  return DeleteKeyBelow(key, subKey, true);
 }
 
 std::int32_t SimMachine::Impl::RegEnumValueA(Handle key, std::uint32_t index, std::string* name,
