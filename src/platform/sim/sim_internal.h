@@ -185,6 +185,7 @@ struct SimMachine::Impl final : public SystemApi,
   RegKey* Resolve(Handle root, const std::string& sub);
   // The key a handle stands for: a root or an open key. Sets `error` (6 bad handle, 1018 deleted).
   bool KeyOfHandle(Handle key, Handle& root, std::string& sub, std::uint32_t& error);
+  RegKey* OpenedKey(Handle key, std::uint32_t needed, std::int32_t& status);
   RegKey* CreatePath(Handle root, const std::string& sub);
   std::uint32_t KeyAccess(Handle key);
   std::int32_t OpenKey(Handle key, const std::string& subKey, std::uint32_t access, bool create,

@@ -80,6 +80,23 @@ bool SimMachine::Impl::KeyOfHandle(Handle key, Handle& root, std::string& sub, s
   return true;
 }
 
+// The key behind an opened handle (or a root), when the handle grants `needed` access;
+// otherwise null with the error the registry answers.
+RegKey* SimMachine::Impl::OpenedKey(Handle key, std::uint32_t needed, std::int32_t& status) {
+  Handle root = 0;
+  std::string sub;
+  std::uint32_t error = 0;
+  if (!KeyOfHandle(key, root, sub, error)) {
+    status = static_cast<std::int32_t>(error);
+    return nullptr;
+  }
+  if (!(KeyAccess(key) & needed)) {
+    status = static_cast<std::int32_t>(err::AccessDenied);
+    return nullptr;
+  }
+  return Resolve(root, sub);
+}
+
 namespace {
 // The access a handle grants: the roots grant everything.
 // Checks a relative path: a leading backslash or an empty component is a bad path name.
@@ -154,12 +171,9 @@ std::int32_t SimMachine::Impl::RegCreateKeyA(Handle key, const std::string& subK
 std::int32_t SimMachine::Impl::RegQueryValueExA(Handle key, const std::string& valueName, std::uint32_t* type,
                                                 void* data, std::uint32_t* size) {
   auto g = Enter("RegQueryValueExA");
-  Handle root = 0;
-  std::string sub;
-  std::uint32_t error = 0;
-  if (!KeyOfHandle(key, root, sub, error)) return static_cast<std::int32_t>(error);
-  if (!(KeyAccess(key) & kQueryValue)) return err::AccessDenied;
-  RegKey* k = Resolve(root, sub);
+  std::int32_t status = 0;
+  RegKey* k = OpenedKey(key, kQueryValue, status);
+  if (!k) return status;
   const RegValue* v = nullptr;
   for (const auto& x : k->values)
     if (IEquals(x.name, valueName)) v = &x;
@@ -181,13 +195,10 @@ std::int32_t SimMachine::Impl::RegQueryValueExA(Handle key, const std::string& v
 std::int32_t SimMachine::Impl::RegSetValueExA(Handle key, const std::string& valueName, std::uint32_t type,
                                               const void* data, std::uint32_t size) {
   auto g = Enter("RegSetValueExA");
-  Handle root = 0;
-  std::string sub;
-  std::uint32_t error = 0;
-  if (!KeyOfHandle(key, root, sub, error)) return static_cast<std::int32_t>(error);
-  if (!(KeyAccess(key) & kSetValue)) return err::AccessDenied;
+  std::int32_t status = 0;
+  RegKey* k = OpenedKey(key, kSetValue, status);
+  if (!k) return status;
   if (!data && size) return 998;  // ERROR_NOACCESS
-  RegKey* k = Resolve(root, sub);
   Bytes b;
   if (size) b.assign(static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + size);
   // Text handed over without its terminating NUL is stored with one, as the ANSI function does.
@@ -205,12 +216,9 @@ std::int32_t SimMachine::Impl::RegSetValueExA(Handle key, const std::string& val
 
 std::int32_t SimMachine::Impl::RegDeleteValueA(Handle key, const std::string& valueName) {
   auto g = Enter("RegDeleteValueA");
-  Handle root = 0;
-  std::string sub;
-  std::uint32_t error = 0;
-  if (!KeyOfHandle(key, root, sub, error)) return static_cast<std::int32_t>(error);
-  if (!(KeyAccess(key) & kSetValue)) return err::AccessDenied;
-  RegKey* k = Resolve(root, sub);
+  std::int32_t status = 0;
+  RegKey* k = OpenedKey(key, kSetValue, status);
+  if (!k) return status;
   for (auto it = k->values.begin(); it != k->values.end(); ++it)
     if (IEquals(it->name, valueName)) {
       k->values.erase(it);
@@ -263,12 +271,9 @@ std::int32_t SimMachine::Impl::RegEnumValueA(Handle key, std::uint32_t index, st
                                              std::uint32_t nameCapacity, std::uint32_t* type, void* data,
                                              std::uint32_t* size) {
   auto g = Enter("RegEnumValueA");
-  Handle root = 0;
-  std::string sub;
-  std::uint32_t error = 0;
-  if (!KeyOfHandle(key, root, sub, error)) return static_cast<std::int32_t>(error);
-  if (!(KeyAccess(key) & kQueryValue)) return err::AccessDenied;
-  RegKey* k = Resolve(root, sub);
+  std::int32_t status = 0;
+  RegKey* k = OpenedKey(key, kQueryValue, status);
+  if (!k) return status;
   if (index >= k->values.size()) return err::NoMoreItems;
   const RegValue& v = k->values[index];
   if (data && !size) return err::InvalidParameter;
@@ -290,12 +295,9 @@ std::int32_t SimMachine::Impl::RegEnumValueA(Handle key, std::uint32_t index, st
 std::int32_t SimMachine::Impl::RegEnumKeyExA(Handle key, std::uint32_t index, std::string* name,
                                              std::uint32_t nameCapacity) {
   auto g = Enter("RegEnumKeyExA");
-  Handle root = 0;
-  std::string sub;
-  std::uint32_t error = 0;
-  if (!KeyOfHandle(key, root, sub, error)) return static_cast<std::int32_t>(error);
-  if (!(KeyAccess(key) & kEnumerateSubKeys)) return err::AccessDenied;
-  RegKey* k = Resolve(root, sub);
+  std::int32_t status = 0;
+  RegKey* k = OpenedKey(key, kEnumerateSubKeys, status);
+  if (!k) return status;
   if (index >= k->subkeys.size()) return err::NoMoreItems;
   const std::string& n = k->subkeys[index]->name;
   if (n.size() + 1 > nameCapacity) return err::MoreData;
