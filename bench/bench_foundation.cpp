@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "fileinfo/version.h"
 #include "platform/sim/sim_machine.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "fileinfo/version.h"
 #include "platform/api.h"
 #include "platform/sim/sim_machine.h"

@@ -9,7 +9,7 @@
 #include <ostream>
 #include <streambuf>
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "main/front.h"
 #include "platform/api.h"
 #include "platform/win32/win32_platform.h"

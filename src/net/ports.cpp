@@ -11,9 +11,9 @@
 #include <thread>
 #include <utility>
 
-#include "app/platform_ops.h"
+#include "base/platform_ops.h"
 #include "platform/api.h"
-#include "sysconfig/record_text.h"
+#include "base/record_text.h"
 
 namespace tv {
 namespace {

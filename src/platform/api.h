@@ -47,6 +47,12 @@ class SystemApi {
   virtual bool CloseHandle(Handle h) = 0;
   // Auto/manual reset event, no name. 0 on failure.
   virtual Handle CreateEventA(bool manualReset, bool initialState) = 0;
+  // The system's ANSI code page (GetACP), and text converted between it and UTF-8 the way
+  // MultiByteToWideChar / WideCharToMultiByte with CP_ACP do (UTF-16 standing in as UTF-8 on
+  // this side). A character the code page lacks becomes its default character '?'.
+  virtual std::uint32_t GetACP() = 0;
+  virtual std::string AnsiToUtf8(const std::string& ansi) = 0;
+  virtual std::string Utf8ToAnsi(const std::string& utf8) = 0;
 };
 
 // ------------------------------------------------------------------- files ----

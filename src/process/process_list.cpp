@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/paths.h"
-#include "app/platform_ops.h"
+#include "base/paths.h"
+#include "base/platform_ops.h"
 #include "fileinfo/version.h"
 #include "platform/api.h"
 #include "platform/layouts.h"

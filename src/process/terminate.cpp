@@ -1,6 +1,6 @@
 #include "process/terminate.h"
 
-#include "app/platform_ops.h"
+#include "base/platform_ops.h"
 #include "platform/api.h"
 
 namespace tv {

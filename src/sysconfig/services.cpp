@@ -1,10 +1,10 @@
 #include "sysconfig/services.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "fileinfo/version.h"
 #include "platform/api.h"
 #include "sysconfig/driver.h"
-#include "sysconfig/record_text.h"
+#include "base/record_text.h"
 #include "sysconfig/registry.h"
 #include "ui/text_tables.h"
 

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "fileinfo/version.h"
 #include "platform/api.h"
-#include "sysconfig/record_text.h"
+#include "base/record_text.h"
 #include "sysconfig/registry.h"
 
 namespace tv {

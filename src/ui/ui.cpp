@@ -23,6 +23,14 @@ int Recorder::MessageBox(const std::string& text, const std::string& title, std:
   return (flags & 0xF) == mb::YesNo ? mb::IdYes : mb::IdOk;
 }
 
+std::string Recorder::Dialog(const FileDialog& d) {
+  dialogs.push_back(d);
+  if (dialogAnswers.empty()) return {};
+  std::string a = dialogAnswers.front();
+  dialogAnswers.erase(dialogAnswers.begin());
+  return a;
+}
+
 Ui& Current() { return *g_ui; }
 void Install(Ui* ui) { g_ui = ui ? ui : &g_silent; }
 }  // namespace tv::ui

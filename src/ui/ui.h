@@ -1,9 +1,10 @@
-// The small part of the widget layer that the engines use directly: message boxes and
-// "let pending events run". The windowed program installs its implementation; tests install
-// ui::Recorder.
+// The small part of the widget layer that the engines use directly: message boxes, the common
+// file dialogs and "let pending events run". The windowed program installs its implementation;
+// tests install ui::Recorder.
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tv::ui {
@@ -17,11 +18,28 @@ inline constexpr std::uint32_t DefButton2 = 0x100;
 inline constexpr int IdOk = 1, IdYes = 6, IdNo = 7;
 }  // namespace mb
 
+// An open or save dialog as GetOpenFileNameA / GetSaveFileNameA are given it.
+struct FileDialog {
+  std::string title;
+  std::vector<std::pair<std::string, std::string>> filters;  // caption, pattern ("*.exe;*.dll")
+  int filterIndex = 1;        // 1-based
+  std::string fileName;       // proposed name
+  std::string initialDir;     // "" : the system's choice
+  std::string defaultExt;
+  std::uint32_t flags = 0;    // OFN_* flags (0x200 multiple selection, 0x80000 explorer ...)
+  std::uint32_t maxFile = 260;  // characters of the name buffer
+};
+
 class Ui {
  public:
   virtual ~Ui() = default;
   virtual int MessageBox(const std::string& text, const std::string& title, std::uint32_t flags) = 0;
   virtual void DoEvents() = 0;
+  // The dialog's result as the ANSI call leaves it in the name buffer: one full path, or for a
+  // multiple selection the folder, a NUL, the names each followed by a NUL, and one more NUL.
+  // "" when the user cancels. Without a window system nothing is chosen.
+  virtual std::string GetOpenFileName(const FileDialog&) { return {}; }
+  virtual std::string GetSaveFileName(const FileDialog&) { return {}; }
 };
 
 // Records what it is asked; answers message boxes from a queue (IdYes when the queue is empty).
@@ -34,8 +52,15 @@ class Recorder : public Ui {
   std::vector<Message> messages;
   std::vector<int> answers;
   int doEvents = 0;
+  std::vector<FileDialog> dialogs;          // every file dialog shown, in order
+  std::vector<std::string> dialogAnswers;   // their results, in order ("" = cancel when empty)
   int MessageBox(const std::string& text, const std::string& title, std::uint32_t flags) override;
   void DoEvents() override { ++doEvents; }
+  std::string GetOpenFileName(const FileDialog& d) override { return Dialog(d); }
+  std::string GetSaveFileName(const FileDialog& d) override { return Dialog(d); }
+
+ private:
+  std::string Dialog(const FileDialog& d);
 };
 
 Ui& Current();
@@ -45,6 +70,8 @@ inline int MessageBox(const std::string& text, const std::string& title, std::ui
   return Current().MessageBox(text, title, flags);
 }
 inline void DoEvents() { Current().DoEvents(); }
+inline std::string GetOpenFileName(const FileDialog& d) { return Current().GetOpenFileName(d); }
+inline std::string GetSaveFileName(const FileDialog& d) { return Current().GetSaveFileName(d); }
 
 // One row of a list view as plain data: column 0 text, sub-items 1.., small icon (-1: none).
 struct ListRow {

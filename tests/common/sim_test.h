@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/cli.h"
-#include "app/paths.h"
+#include "cli/cli.h"
+#include "base/paths.h"
 #include "platform/sim/sim_machine.h"
 #include "ui/text_tables.h"
 #include "ui/ui.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/cli.h"
-#include "app/paths.h"
+#include "cli/cli.h"
+#include "base/paths.h"
 #include "main/front.h"
 #include "platform/sim/sim_machine.h"
 

@@ -3,7 +3,7 @@
 
 #include "common/sim_test.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "platform/sim/sim_machine.h"
 #include "sysconfig/startup.h"
 #include "ui/text_tables.h"

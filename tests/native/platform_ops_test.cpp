@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/platform_ops.h"
+#include "base/platform_ops.h"
 #include "platform/layouts.h"
 #include "platform/sim/sim_machine.h"
 

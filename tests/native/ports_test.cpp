@@ -8,8 +8,8 @@
 #include <sstream>
 #include <thread>
 
-#include "app/cli.h"
-#include "app/paths.h"
+#include "cli/cli.h"
+#include "base/paths.h"
 #include "net/ports.h"
 #include "platform/sim/sim_machine.h"
 #include "ui/text_tables.h"

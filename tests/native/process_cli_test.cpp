@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli.h"
+#include "cli/cli.h"
 #include "process_fixture.h"
 #include "ui/text_tables.h"
 

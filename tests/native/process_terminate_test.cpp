@@ -1,7 +1,7 @@
 // Ending processes, windows, threads and modules on simulated machines.
 #include <gtest/gtest.h>
 
-#include "app/platform_ops.h"
+#include "base/platform_ops.h"
 #include "platform/api.h"
 #include "process/terminate.h"
 #include "process_fixture.h"

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <sstream>
 
-#include "app/cli.h"
-#include "app/paths.h"
+#include "cli/cli.h"
+#include "base/paths.h"
 #include "platform/sim/sim_machine.h"
 #include "sysconfig/services.h"
 #include "sysconfig/registry.h"

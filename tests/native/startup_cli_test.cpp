@@ -3,8 +3,8 @@
 
 #include <sstream>
 
-#include "app/cli.h"
-#include "app/paths.h"
+#include "cli/cli.h"
+#include "base/paths.h"
 #include "platform/sim/sim_machine.h"
 #include "ui/text_tables.h"
 #include "ui/ui.h"

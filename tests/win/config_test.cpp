@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "net/ports.h"
 #include "platform/win32/win32_platform.h"
 #include "sysconfig/driver.h"

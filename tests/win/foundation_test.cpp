@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/os_version.h"
-#include "app/paths.h"
-#include "app/platform_ops.h"
+#include "base/os_version.h"
+#include "base/paths.h"
+#include "base/platform_ops.h"
 #include "fileinfo/version.h"
 #include "platform/api.h"
 #include "platform/layouts.h"

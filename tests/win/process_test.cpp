@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/paths.h"
-#include "app/platform_ops.h"
+#include "base/paths.h"
+#include "base/platform_ops.h"
 #include "fileinfo/version.h"
 #include "platform/api.h"
 #include "platform/win32/win32_platform.h"

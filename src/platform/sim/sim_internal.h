@@ -219,6 +219,9 @@ struct SimMachine::Impl final : public SystemApi,
   std::string QueryDosDeviceA(const std::string& drive) override;
   bool CloseHandle(Handle h) override;
   Handle CreateEventA(bool manualReset, bool initialState) override;
+  std::uint32_t GetACP() override;
+  std::string AnsiToUtf8(const std::string& ansi) override;
+  std::string Utf8ToAnsi(const std::string& utf8) override;
 
   // ================================================== FileApi (sim_files.cpp)
   std::uint32_t GetFileAttributesA(const std::string& path) override;

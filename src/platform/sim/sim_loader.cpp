@@ -377,7 +377,7 @@ void Load(SimMachine& m, const Json& root) {
             {"description", "version", "folders", "environment", "dosDevices", "selfPid", "files", "registry",
              "processes", "handles", "windows", "kernelModules", "services", "tcp", "udp", "rawOwners",
              "transportDevicesPresent", "tcpTableFails", "udpTableFails", "devices", "objectTypes",
-             "debugPrivilegeAvailable", "threadHasToken", "signatures", "tickCount", "processorCount", "cpuLoad"});
+             "debugPrivilegeAvailable", "threadHasToken", "signatures", "tickCount", "processorCount", "cpuLoad", "codePage"});
   if (root.contains("version")) {
     const Json& v = root["version"];
     CheckKeys(v, "version", {"major", "minor", "build", "platformId", "csdVersion"});
@@ -436,6 +436,8 @@ void Load(SimMachine& m, const Json& root) {
   Get(root, "tickCount", st.tickCount, "top level");
   Get(root, "processorCount", st.processorCount, "top level");
   Get(root, "cpuLoad", st.cpuLoad, "top level");
+  Get(root, "codePage", st.codePage, "top level");
+  if (st.codePage != 1252 && st.codePage != 65001) Fail("codePage", "the simulated machine knows 1252 and 65001");
 
   if (root.contains("files")) {
     const Json& files = root["files"];

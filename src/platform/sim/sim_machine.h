@@ -199,6 +199,7 @@ struct MachineState {
   // Time: GetTickCount answers this (and adds 1 ms per call); Sleep adds its argument.
   std::uint32_t tickCount = 1000000;
   std::uint8_t processorCount = 1;  // SYSTEM_BASIC_INFORMATION.NumberOfProcessors
+  std::uint32_t codePage = 1252;    // GetACP: 1252 (Western) or 65001 (UTF-8)
   std::uint32_t cpuLoad = 0;        // percent busy: drives the idle time of class 2
   // What the shell was asked to do.
   std::vector<ShellCall> shellExecuted;

@@ -160,6 +160,46 @@ int SimMachine::Impl::RecycleFile(const std::string& path) {
   return 0;
 }
 
+// -------------------------------------------------------------- code page ----
+namespace {
+// Windows-1252 bytes 0x80..0x9F (0 where the code page leaves the byte unassigned); the other
+// bytes are the Unicode code points of the same number.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+}  // namespace
+
+std::uint32_t SimMachine::Impl::GetACP() { return st.codePage; }
+
+std::string SimMachine::Impl::AnsiToUtf8(const std::string& ansi) {
+  if (st.codePage == 65001) return ansi;
+  std::u16string wide;
+  for (char c : ansi) {
+    const auto b = static_cast<unsigned char>(c);
+    // An unassigned byte maps to the code point of the same number, as Windows does.
+    wide.push_back(b >= 0x80 && b < 0xA0 && kCp1252High[b - 0x80] ? kCp1252High[b - 0x80] : char16_t(b));
+  }
+  return Utf16ToUtf8(wide);
+}
+
+std::string SimMachine::Impl::Utf8ToAnsi(const std::string& utf8) {
+  if (st.codePage == 65001) return utf8;
+  std::string out;
+  for (char16_t w : Utf8ToUtf16(utf8)) {
+    if (w < 0x80 || (w >= 0xA0 && w <= 0xFF)) {
+      out.push_back(static_cast<char>(w));
+      continue;
+    }
+    char mapped = '?';
+    for (int i = 0; i < 32; ++i)
+      if (kCp1252High[i] == w && w != 0) mapped = static_cast<char>(0x80 + i);
+    if (w >= 0x80 && w < 0xA0) mapped = static_cast<char>(w);  // the unassigned bytes round-trip
+    out.push_back(mapped);
+  }
+  return out;
+}
+
 // ------------------------------------------------------------------ trust ----
 std::int32_t SimMachine::Impl::WinVerifyTrust(const std::string& path, bool) {
   auto g = Enter("WinVerifyTrust");

@@ -188,6 +188,29 @@ class Win32System final : public SystemApi {
     return FromHandle(::CreateEventW(nullptr, manualReset ? TRUE : FALSE, initialState ? TRUE : FALSE, nullptr));
   }
 
+  std::uint32_t GetACP() override { return ::GetACP(); }
+
+  std::string AnsiToUtf8(const std::string& ansi) override {
+    if (ansi.empty()) return {};
+    const int n = static_cast<int>(ansi.size());
+    int wlen = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, nullptr, 0);
+    if (wlen <= 0) return {};
+    std::wstring w(static_cast<std::size_t>(wlen), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, w.data(), wlen);
+    return Narrow(w);
+  }
+
+  std::string Utf8ToAnsi(const std::string& utf8) override {
+    if (utf8.empty()) return {};
+    std::wstring w = Widen(utf8);
+    const int wlen = static_cast<int>(w.size());
+    int len = ::WideCharToMultiByte(CP_ACP, 0, w.data(), wlen, nullptr, 0, nullptr, nullptr);
+    if (len <= 0) return {};
+    std::string out(static_cast<std::size_t>(len), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, w.data(), wlen, out.data(), len, nullptr, nullptr);
+    return out;
+  }
+
  private:
   // Calls a "fill this buffer of n characters" function; it returns the length written or,
   // when the buffer is too small, the size needed.

@@ -1,5 +1,5 @@
 // Windows and NT operations that several subsystems share.
-#include "app/platform_ops.h"
+#include "base/platform_ops.h"
 
 #include <algorithm>
 #include <cstring>

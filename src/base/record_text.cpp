@@ -1,4 +1,4 @@
-#include "sysconfig/record_text.h"
+#include "base/record_text.h"
 
 namespace tv {
 

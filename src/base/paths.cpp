@@ -1,5 +1,5 @@
 // Folder values and path normalisation.
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include <cctype>
 #include <string_view>

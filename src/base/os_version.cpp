@@ -1,4 +1,4 @@
-#include "app/os_version.h"
+#include "base/os_version.h"
 
 namespace tv {
 

@@ -1,9 +1,11 @@
 // Command-line lists of the configuration and port tabs: --list startup | bho | services
 // [--filter 0..4] | ports. Columns tab-separated, a header line of the column captions first,
 // the status text last.
+#include <CLI/CLI.hpp>
 #include <ostream>
 
-#include "app/cli.h"
+#include "cli/cli.h"
+#include "cli/cli_common.h"
 #include "net/ports.h"
 #include "sysconfig/services.h"
 #include "sysconfig/startup.h"
@@ -66,4 +68,20 @@ int ConfigCliList(const std::string& what, const std::vector<std::string>& rest,
   return -1;
 }
 
+namespace cli {
+
+void AddConfigCommands(Registry& r) {
+  r.Modifier(r.app.add_option("--filter")
+                 ->description("with --list services: 0 all, 1 services, 2 started services, 3 drivers, "
+                               "4 started drivers")
+                 ->type_name("N"));
+  for (const char* name : {"startup", "bho", "services", "ports"}) {
+    const std::string what = name;
+    r.AddList(
+        what, [&r, what](const std::vector<std::string>& rest) { return ConfigCliList(what, rest, r.out, r.err); },
+        what == "services" ? std::set<std::string>{"--filter"} : std::set<std::string>{});
+  }
+}
+
+}  // namespace cli
 }  // namespace tv

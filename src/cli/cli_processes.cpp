@@ -1,11 +1,13 @@
 // Command-line views of the process engine's lists: the same columns as the windows' lists,
 // tab-separated, a caption line first and the status text last.
+#include <CLI/CLI.hpp>
 #include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "app/cli.h"
+#include "cli/cli.h"
+#include "cli/cli_common.h"
 #include "process/modules.h"
 #include "process/process_list.h"
 #include "ui/text_tables.h"
@@ -20,24 +22,13 @@ std::vector<std::string> ProcessCaptions() {
   return std::vector<std::string>(ColumnText().begin(), ColumnText().begin() + 7);
 }
 
-void PrintCaptions(std::ostream& out, const std::vector<std::string>& captions) {
-  for (std::size_t i = 0; i < captions.size(); ++i) out << (i ? "\t" : "") << captions[i];
-  out << '\n';
-}
+using cli::PrintCaptions;
+using cli::PrintContent;
 
 void PrintCaptions(std::ostream& out, const std::vector<ModuleColumn>& cols) {
   std::vector<std::string> captions;
   for (const auto& c : cols) captions.push_back(CaptionText(c.caption));
   PrintCaptions(out, captions);
-}
-
-void PrintContent(std::ostream& out, const ui::ListContent& content) {
-  for (const auto& row : content.rows) {
-    out << row.text;
-    for (const auto& s : row.subItems) out << '\t' << s;
-    out << '\n';
-  }
-  out << content.status << '\n';
 }
 
 ui::ListContent ProcessContent() {
@@ -55,18 +46,7 @@ ui::ListContent ProcessContent() {
   return c;
 }
 
-// A decimal process identifier that fits in 32 bits.
-bool ParsePid(const std::string& s, std::uint32_t& pid) {
-  if (s.empty() || s.size() > 10) return false;
-  std::uint64_t v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (v > 0xFFFFFFFFull) return false;
-  pid = static_cast<std::uint32_t>(v);
-  return true;
-}
+bool ParsePid(const std::string& s, std::uint32_t& pid) { return cli::ParseUint32(s, pid); }
 
 int BadArgs(std::ostream& err, const std::string& text) {
   err << "tolvexa: " << text << '\n';
@@ -130,4 +110,19 @@ int SeekCli(const std::string& name, std::ostream& out, std::ostream& err) {
   return 0;
 }
 
+namespace cli {
+
+void AddProcessCommands(Registry& r) {
+  for (const char* name : {"processes", "modules", "threads", "kernel"}) {
+    const std::string what = name;
+    r.AddList(
+        what, [&r, what](const std::vector<std::string>& rest) { return ProcessCliList(what, rest, r.out, r.err); },
+        what == "processes" ? std::set<std::string>{"--force"} : std::set<std::string>{});
+  }
+  auto name = std::make_shared<std::string>();
+  r.Add(r.app.add_option("--seek", *name, "find the processes that hold a module of that name")->type_name("NAME"),
+        [&r, name] { return SeekCli(*name, r.out, r.err); });
+}
+
+}  // namespace cli
 }  // namespace tv
