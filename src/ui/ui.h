@@ -40,6 +40,12 @@ class Ui {
   // "" when the user cancels. Without a window system nothing is chosen.
   virtual std::string GetOpenFileName(const FileDialog&) { return {}; }
   virtual std::string GetSaveFileName(const FileDialog&) { return {}; }
+  // The progress window of the tools (FrmProg): shown modeless with its caption and a bar of
+  // `maximum` steps, moved on, and unloaded. While the tools run they disable the main window.
+  virtual void ShowProgress(const std::string& caption, int maximum) { (void)caption, (void)maximum; }
+  virtual void SetProgress(int value) { (void)value; }
+  virtual void CloseProgress() {}
+  virtual void EnableMainWindow(bool enabled) { (void)enabled; }
 };
 
 // Records what it is asked; answers message boxes from a queue (IdYes when the queue is empty).
@@ -54,10 +60,19 @@ class Recorder : public Ui {
   int doEvents = 0;
   std::vector<FileDialog> dialogs;          // every file dialog shown, in order
   std::vector<std::string> dialogAnswers;   // their results, in order ("" = cancel when empty)
+  // Progress window and main window, in order: "progress <caption> <max>", "value <n>",
+  // "close progress", "main disabled", "main enabled".
+  std::vector<std::string> windowEvents;
   int MessageBox(const std::string& text, const std::string& title, std::uint32_t flags) override;
   void DoEvents() override { ++doEvents; }
   std::string GetOpenFileName(const FileDialog& d) override { return Dialog(d); }
   std::string GetSaveFileName(const FileDialog& d) override { return Dialog(d); }
+  void ShowProgress(const std::string& caption, int maximum) override {
+    windowEvents.push_back("progress " + caption + " " + std::to_string(maximum));
+  }
+  void SetProgress(int value) override { windowEvents.push_back("value " + std::to_string(value)); }
+  void CloseProgress() override { windowEvents.push_back("close progress"); }
+  void EnableMainWindow(bool enabled) override { windowEvents.push_back(enabled ? "main enabled" : "main disabled"); }
 
  private:
   std::string Dialog(const FileDialog& d);
