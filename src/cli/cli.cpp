@@ -116,7 +116,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             const std::string name = LongName(m);
             if (!l.modifiers.count(name)) return BadUsage(err, name + " is not used by --list " + what);
             rest.push_back(name);
-            for (const std::string& v : m->results()) rest.push_back(v);
+            if (m->get_expected_max() > 0)  // a flag carries no value of its own
+              for (const std::string& v : m->results()) rest.push_back(v);
           }
           return l.run(rest);
         }

@@ -48,6 +48,10 @@ TEST_F(CliTest, BadUsageIsOneLineAndExitCodeTwo) {
       {"--bogus"}, {"info"}, {"--info", "extra"}, {"--help", "x"}, {"--version-of"},
       {"--version-of", "a", "b"}, {"--version-of", ""}, {"--list"}, {"--list", "no-such-list"},
       {"--seek"}, {"--seek", "a", "b"},
+      // Each switch once, one command per line, modifiers only where a command uses them.
+      {"--info", "--info"}, {"--info", "--list", "kernel"}, {"--filter", "2", "--info"},
+      {"--list", "processes", "--filter", "1"}, {"--force"}, {"--list", "kernel", "--force"},
+      {"--list", "modules", "1", "2"}, {"/bogus"},
   };
   for (const auto& args : cases) {
     CliRun r = Cli(args);
@@ -58,7 +62,7 @@ TEST_F(CliTest, BadUsageIsOneLineAndExitCodeTwo) {
 }
 
 TEST_F(CliTest, HelpAndInfo) {
-  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"--help"}}) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"--help"}, {"-h"}, {"/?"}}) {
     CliRun r = Cli(args);
     EXPECT_EQ(r.code, 0);
     EXPECT_NE(r.out.find("--version-of PATH"), std::string::npos);
@@ -71,6 +75,20 @@ TEST_F(CliTest, HelpAndInfo) {
   EXPECT_NE(r.out.find("SysDir: C:\\WINDOWS\\system32\\\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("ProgramFilesDir: C:\\Program Files\\\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("AppDir: C:\\Tools\\Tolvexa\\\n"), std::string::npos) << r.out;
+}
+
+TEST_F(CliTest, WindowsStyleSwitchesAndModifiersReachTheirCommand) {
+  CliRun slash = Cli({"/info"});
+  CliRun dashes = Cli({"--info"});
+  EXPECT_EQ(slash.code, 0);
+  EXPECT_EQ(slash.out, dashes.out);
+
+  m.AddProcess(2344, "C:\\App\\tool.exe").hiddenFromToolhelp = true;
+  CliRun plain = Cli({"--list", "processes"});
+  CliRun forced = Cli({"/list", "processes", "/force"});
+  EXPECT_EQ(forced.code, 0) << forced.err;
+  EXPECT_EQ(plain.out.find("tool.exe"), std::string::npos) << "hidden from the ordinary list";
+  EXPECT_NE(forced.out.find("tool.exe\t2344\t"), std::string::npos) << forced.out;
 }
 
 TEST_F(CliTest, VersionOf) {

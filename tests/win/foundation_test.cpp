@@ -224,6 +224,18 @@ TEST_F(RealFoundation, FileTestsOnRealFiles) {
   EXPECT_FALSE(FileExists(dir));
 }
 
+TEST_F(RealFoundation, AnsiCodePageConversions) {
+  SystemApi& sys = platform::Sys();
+  EXPECT_EQ(sys.GetACP(), ::GetACP());
+  EXPECT_EQ(sys.Utf8ToAnsi("C:\\Temp\\a.exe"), "C:\\Temp\\a.exe");
+  EXPECT_EQ(sys.Utf8ToAnsi(""), "");
+  if (::GetACP() == 1252) {
+    EXPECT_EQ(sys.Utf8ToAnsi("caf\xC3\xA9 \xE2\x82\xAC"), "caf\xE9 \x80");
+    EXPECT_EQ(sys.AnsiToUtf8("caf\xE9 \x80"), "caf\xC3\xA9 \xE2\x82\xAC");
+    EXPECT_EQ(sys.Utf8ToAnsi("\xE4\xB8\xAD"), "?");
+  }
+}
+
 TEST_F(RealFoundation, DebugPrivilege) { EXPECT_TRUE(AdjustPrivilege(20, true)); }
 
 // Starts sleeper.exe and ends it when the test is done.
