@@ -261,6 +261,8 @@ int ForceDeleteFile(std::string& path, bool showMessages) {
   // Without the driver (or when it left the file): the ordinary delete, and when other processes
   // hold the file open, the same after their handles are closed.
   if (files.DeleteFileA(dosPath) && !FileExists(dosPath)) return 1;
+  // No closing of handles can make DeleteFileA remove a folder: their owners keep them.
+  if (files.GetFileAttributesA(dosPath) & fattr::Directory) return 0;
   if (CloseHandlesHeldOnFile(dosPath) > 0) (void)files.DeleteFileA(dosPath);
   return FileExists(dosPath) ? 0 : 1;
 }

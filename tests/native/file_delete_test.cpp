@@ -334,6 +334,14 @@ TEST_F(DeleteTest, ForceDeleteThatCannotRemoveTheFileFails) {
   EXPECT_EQ(ForceDeleteFile(denied, true), 0);
   EXPECT_NE(m.FindFile("C:\\data\\denied.sys"), nullptr);
   EXPECT_TRUE(recorder.messages.empty());  // the caller shows its own message
+
+  // A folder cannot be deleted this way: the handles other processes hold on it stay open.
+  m.AddFile("C:\\data\\work", fattr::Directory);
+  m.AddProcess(2100, "C:\\WINDOWS\\explorer.exe");
+  Hold(2100, 0x40, "\\Device\\HarddiskVolume1\\data\\work", 7);
+  std::string folder = "C:\\data\\work";
+  EXPECT_EQ(ForceDeleteFile(folder, true), 0);
+  EXPECT_TRUE(HoldsHandle(2100, 0x40));
 }
 
 TEST_F(DeleteTest, ForceDeleteSendsTheDriverRequestWhenItsDeviceIsOpen) {
