@@ -8,8 +8,8 @@
 #include <stdexcept>
 
 #include "cli/cli.h"
+#include "base/object_names.h"
 #include "base/paths.h"
-#include "net/ports.h"
 #include "platform/sim/sim_machine.h"
 #include "ui/text_tables.h"
 
@@ -64,7 +64,7 @@ int FrontEnd(const std::vector<std::string>& args, std::ostream& out, std::ostre
   LoadTextTables();
   int code = RunCli(rest, out, err);
   if (machine) {
-    // A name query that hung (a simulated pipe) is still running on the port scan's worker.
+    // A name query that hung (a simulated pipe) is still running on its worker.
     // Let it return and finish with the machine before the machine goes away; should it not
     // finish, keep the machine alive rather than pull it from under the worker.
     machine->ReleaseBlockedQueries();

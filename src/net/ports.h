@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/object_names.h"  // the name queries of the raw-socket scan
 #include "platform/types.h"
 #include "platform/layouts.h"
 #include "ui/ui.h"
@@ -51,23 +52,6 @@ std::string GetOwnerImagePath(std::uint32_t pid);
 // A process handle for `pid`: the native open, else a duplicate of a process handle found in
 // the system handle table. 0 when none.
 Handle OpenProcessByHandleScan(std::uint32_t pid);
-// Object name of a handle of this process, a leading device name turned into its drive letter.
-// This query can block for good on some file handles (synchronous pipes); see the timed form.
-std::string GetHandleObjectName(Handle h);
-// The same query on a worker thread, waiting at most `timeoutMs`. nullopt when the query did not
-// come back in time; the stuck worker is left behind and finishes on its own if the query ever
-// returns. The handle must stay open while the worker uses it: on a time-out it passes to the
-// worker, which closes it (CloseHandleEx) when the query returns; on success the caller keeps it.
-std::optional<std::string> GetHandleObjectNameTimed(Handle h, std::uint32_t timeoutMs);
-
-// Time limit of one object-name query of the raw-socket scan.
-inline constexpr std::uint32_t kNameQueryTimeoutMs = 250;
-// Name queries abandoned after their time limit whose workers are still waiting.
-std::size_t PendingNameQueries();
-// Objects the scan skips because a name query on one of their handles already timed out.
-std::size_t KnownBlockingObjects();
-void ForgetBlockingHandles();
-
 // Formats an IPv4 address held in network byte order, the way inet_ntoa does.
 std::string FormatIPv4(std::uint32_t networkOrderAddress);
 // ntohs of the low 16 bits of a port field.

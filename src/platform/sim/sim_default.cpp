@@ -204,7 +204,7 @@ const char* const kDefaultScenario = R"json_text({
     {"ownerPid": 596, "value": "0x2C8", "type": "process", "targetPid": 840},
     {"ownerPid": 596, "value": "0x3D0", "type": "process", "targetPid": 1744},
     {"ownerPid": 664, "value": "0x120", "type": "process", "targetPid": 840},
-    {"ownerPid": 1744, "value": "0x44", "type": "file", "objectName": "\\Device\\HarddiskVolume1\\WINDOWS\\system32\\svch0st.exe"},
+    {"ownerPid": 1744, "value": "0x44", "type": "file", "objectName": "\\Device\\HarddiskVolume1\\WINDOWS\\system32\\svch0st.exe", "shareMode": 1},
     {"ownerPid": 840, "value": "0x1F8", "type": "file", "objectName": "\\Device\\NamedPipe\\ntsvcs", "nameQueryBlocks": true},
     {"ownerPid": 1480, "value": "0x3C", "type": "file", "objectName": "\\Device\\HarddiskVolume1\\Documents and Settings\\Admin"}
   ],

@@ -12,6 +12,7 @@ namespace tv::sim {
 namespace {
 constexpr std::uint32_t kReadBits = 0x80000000u | 0x1u | 0x10000000u;               // GENERIC_READ, FILE_READ_DATA, GENERIC_ALL
 constexpr std::uint32_t kWriteBits = 0x40000000u | 0x2u | 0x4u | 0x10000000u;       // GENERIC_WRITE, FILE_WRITE/APPEND_DATA
+constexpr std::uint32_t kDeleteBits = 0x00010000u | 0x10000000u;                    // DELETE, GENERIC_ALL
 constexpr std::uint32_t kBackupSemantics = 0x02000000u;
 constexpr std::uint32_t kErrFileExists = 80, kErrAlreadyExists = 183, kErrSharing = 32, kErrDirNotEmpty = 145,
                         kErrNotSameDevice = 17, kErrNegativeSeek = 131, kErrDirectory = 267,
@@ -136,6 +137,25 @@ std::string SimMachine::Impl::DosPathOfNative(const std::string& ntPath) {
   return "";
 }
 
+bool SimMachine::Impl::HeldElsewhere(const std::string& canonical, std::uint32_t access, bool below) {
+  const bool wantRead = (access & kReadBits) != 0, wantWrite = (access & kWriteBits) != 0,
+             wantDelete = (access & kDeleteBits) != 0;
+  if (!wantRead && !wantWrite && !wantDelete) return false;
+  const std::string key = Lower(canonical);
+  auto refuses = [&](const std::string& objectName, std::uint32_t share) {
+    const std::string dos = DosPathOfNative(objectName);
+    if (dos.empty()) return false;
+    const std::string k = Lower(CanonicalPath(dos));
+    if (k != key && !(below && k.rfind(key + "\\", 0) == 0)) return false;
+    return (wantRead && !(share & 1)) || (wantWrite && !(share & 2)) || (wantDelete && !(share & 4));
+  };
+  for (const auto& fh : st.handles)
+    if (fh.type == st.fileObjectType && refuses(fh.objectName, fh.shareMode)) return true;
+  for (const auto& [h, o] : handles)
+    if (o.kind == HKind::Object && o.objectType == st.fileObjectType && refuses(o.path, o.share)) return true;
+  return false;
+}
+
 // ------------------------------------------------------- attributes ----
 std::uint32_t SimMachine::Impl::GetFileAttributesA(const std::string& path) {
   auto g = Enter("GetFileAttributesA");
@@ -249,6 +269,10 @@ Handle SimMachine::Impl::CreateFileA(const std::string& path, std::uint32_t acce
         SetError(kErrSharing);
         return kInvalidHandle;
       }
+    }
+    if (HeldElsewhere(c, access, false)) {
+      SetError(kErrSharing);
+      return kInvalidHandle;
     }
     if (disposition == 2 || disposition == 5) f->contents.clear();
     SetError((disposition == 2 || disposition == 4) ? kErrAlreadyExists : 0);
@@ -386,6 +410,10 @@ bool SimMachine::Impl::DeleteFileA(const std::string& path) {
       SetError(kErrSharing);
       return false;
     }
+  if (HeldElsewhere(c, kDeleteBits, false)) {
+    SetError(kErrSharing);
+    return false;
+  }
   st.files.erase(st.files.begin() + (f - st.files.data()));
   SetError(0);
   return true;
@@ -399,6 +427,10 @@ bool SimMachine::Impl::MoveFileExA(const std::string& from, const std::string& t
     return false;
   }
   if (flags & 4) {  // MOVEFILE_DELAY_UNTIL_REBOOT: recorded where the session manager reads it at boot
+    if (!FileAt(src) && !IsDirectory(src)) {  // the source is opened first: it must exist
+      SetError(IsDirectory(ParentOf(src)) ? err::FileNotFound : err::PathNotFound);
+      return false;
+    }
     std::string dst;
     if (!to.empty()) {
       std::string d = CanonicalPath(to);
@@ -454,6 +486,10 @@ bool SimMachine::Impl::MoveFileExA(const std::string& from, const std::string& t
       SetError(kErrSharing);
       return false;
     }
+  }
+  if (HeldElsewhere(src, kDeleteBits, true)) {
+    SetError(kErrSharing);
+    return false;
   }
   if (!IEquals(src, dst)) {
     File* existing = FileAt(dst);

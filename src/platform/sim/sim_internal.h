@@ -179,6 +179,10 @@ struct SimMachine::Impl final : public SystemApi,
   std::string NativePathOf(const std::string& dosPath);  // "\\Device\\HarddiskVolume1\\..."
   std::string DosPathOfNative(const std::string& ntPath);
   void RemovePendingRename(const std::string& from, const std::string& to, bool replace);
+  // Whether a handle of another process on the file at `canonical` (with `below`: on anything
+  // inside that folder), or the tool's duplicate of one, refuses an open with `access` by its
+  // share mode. Access to attributes only is never refused.
+  bool HeldElsewhere(const std::string& canonical, std::uint32_t access, bool below);
 
   // ---- registry (sim_registry.cpp) ----
   RegKey& RootKey(Handle root);

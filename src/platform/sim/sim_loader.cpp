@@ -482,7 +482,7 @@ void Load(SimMachine& m, const Json& root) {
       const Json& h = hs[i];
       const std::string w = "handles[" + std::to_string(i) + "]";
       CheckKeys(h, w, {"ownerPid", "value", "type", "targetPid", "targetTid", "objectName", "nameQueryBlocks",
-                       "grantedAccess"});
+                       "grantedAccess", "shareMode"});
       ForeignHandle fh;
       Get(h, "ownerPid", fh.ownerPid, w);
       Get(h, "value", fh.value, w);
@@ -492,6 +492,7 @@ void Load(SimMachine& m, const Json& root) {
       Get(h, "objectName", fh.objectName, w);
       Get(h, "nameQueryBlocks", fh.nameQueryBlocks, w);
       Get(h, "grantedAccess", fh.grantedAccess, w);
+      Get(h, "shareMode", fh.shareMode, w);
       st.handles.push_back(fh);
     }
   }

@@ -99,6 +99,9 @@ struct ForeignHandle {
   bool nameQueryBlocks = false;    // NtQueryObject(name) would never return (synchronous pipe)
   std::uint32_t grantedAccess = 0x1F0FFF;  // what the owner may do with it (DUPLICATE_SAME_ACCESS)
   std::uint32_t targetTid = 0;     // for thread handles: the thread it refers to
+  // For files: the share mode the owner opened it with (1 read, 2 write, 4 delete). Opens,
+  // deletes and renames of the file that the holder does not share fail with error 32.
+  std::uint32_t shareMode = 7;
 };
 
 // ---------------------------------------------------------------- services ----

@@ -284,6 +284,7 @@ NTSTATUS SimMachine::Impl::Duplicate(Handle sourceProcess, Handle source, Handle
       obj.kind = HKind::Object;
       obj.objectType = fh->type;
       obj.path = fh->objectName;
+      obj.share = fh->shareMode;  // the same file object: its sharing goes with every handle to it
       obj.nameQueryBlocks = fh->nameQueryBlocks;
     }
     sourceAccess = fh->grantedAccess;
