@@ -95,10 +95,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                               "services, ports")
                    ->expected(1, 2)
                    ->type_name("WHAT [ARG]");
-  r.Modifier(app.add_flag("--force")->description("with --list processes: probe every process identifier too"));
+  r.Modifier(app.add_flag("--force")->description(
+      "with --list processes: probe every process identifier too; with --report: replace FILE"));
   AddSystemCommands(r);
   AddProcessCommands(r);
   AddConfigCommands(r);
+  AddToolsCommands(r);
 
   // --list WHAT [ARG] hands over to the list of that name, with the modifiers it was given.
   std::set<std::string> listModifiers;

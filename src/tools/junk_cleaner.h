@@ -1,0 +1,43 @@
+// Junk file cleaner: the files of the usual temporary and traces folders, and the recycle bins.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/types.h"
+
+namespace tv {
+
+// Shell folder numbers the cleaner empties.
+inline constexpr int kCsidlRecent = 8, kCsidlInternetCache = 32, kCsidlCookies = 33, kCsidlHistory = 34;
+
+// What one run did (the windowed program says nothing about it; the command line reports it).
+struct JunkCleanResult {
+  std::size_t deleted = 0;
+  std::vector<std::string> notDeleted;  // files that matched but could not be deleted
+  std::int32_t recycleBinResult = 0;    // SHEmptyRecycleBinA's answer
+};
+
+// A shell folder's path with a trailing "\"; "" when the shell cannot name the folder.
+std::string GetSpecialFolder(int csidl);
+
+// Empties the recycle bins of all drives without confirmation, progress window or sound; the
+// shell's answer.
+std::int32_t EmptyRecycleBin(Handle owner);
+
+// The six folder patterns in order: WinDir "Temp\*.*", recent documents, history, cookies,
+// local application data "Temp\*.*" and temporary internet files, each "*.*". A folder the
+// system cannot name gives "" (its action is skipped).
+std::vector<std::string> JunkFilePatterns();
+
+// Deletes the files that match `pattern` ("C:\folder\*.*") directly in its folder; folders and
+// whatever they hold stay. Adds to `result`.
+void DeleteMatchingFiles(const std::string& pattern, JunkCleanResult& result);
+
+// The seven actions with the progress window ("Tolvexa - Clean Junk File", 8 steps) and the
+// main window disabled meanwhile; `owner` is the window the recycle bin operation belongs to.
+// Asks nothing and says nothing; a missing folder or a file in use is passed over.
+JunkCleanResult CleanJunkFiles(Handle owner = kNullHandle);
+
+}  // namespace tv
