@@ -56,7 +56,7 @@ int FixRegistryCommand(std::ostream& out, std::ostream& err) {
     ++refused;
     err << "tolvexa: not repaired (error " << results[i] << "): " << DescribeRepairRow(table[i]) << "\n";
   }
-  out << "Registry repaired: " << done << " of " << table.size() << " values in place";
+  out << "Registry repaired: " << done << " of " << table.size() << " entries done";
   if (refused) out << ", " << refused << " refused";
   out << "\n";
   return refused ? kFailed : kOk;

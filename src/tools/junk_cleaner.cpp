@@ -37,6 +37,24 @@ std::vector<std::string> JunkFilePatterns() {
   };
 }
 
+std::string UserTempPattern(const std::vector<std::string>& patterns) {
+  std::string folder = Folders().TempDir;
+  if (folder.size() < 2 || folder.back() != '\\') return {};
+  const std::size_t slash = folder.find_last_of('\\', folder.size() - 2);
+  if (slash == std::string::npos) return {};  // a drive root
+  std::string name = folder.substr(slash + 1, folder.size() - slash - 2);
+  for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (name != "temp" && name != "tmp") return {};
+  const std::string pattern = folder + "*.*";
+  auto lower = [](std::string s) {
+    for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return s;
+  };
+  for (const std::string& p : patterns)
+    if (lower(p) == lower(pattern)) return {};
+  return pattern;
+}
+
 void DeleteMatchingFiles(const std::string& pattern, JunkCleanResult& result) {
   if (pattern.empty()) return;
   const std::size_t slash = pattern.find_last_of('\\');
@@ -69,6 +87,7 @@ JunkCleanResult CleanJunkFiles(Handle owner) {
   const std::vector<std::string> patterns = JunkFilePatterns();
   for (std::size_t action = 1; action <= patterns.size(); ++action) {
     DeleteMatchingFiles(patterns[action - 1], result);
+    if (action == 5) DeleteMatchingFiles(UserTempPattern(patterns), result);
     ToolStep(static_cast<int>(action) + 1);
   }
   result.recycleBinResult = EmptyRecycleBin(owner);

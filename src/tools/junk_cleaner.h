@@ -31,11 +31,17 @@ std::int32_t EmptyRecycleBin(Handle owner);
 // system cannot name gives "" (its action is skipped).
 std::vector<std::string> JunkFilePatterns();
 
+// The user's temporary folder (TempDir) + "*.*" when it is none of the six folders: where the
+// system keeps it apart from the local application data (Wine, a TEMP set elsewhere), action 5
+// cleans it as well. Only a folder named "Temp" or "Tmp" qualifies: with TEMP and TMP unset the
+// system names the profile or the Windows folder instead, whose files are no junk. "" otherwise.
+std::string UserTempPattern(const std::vector<std::string>& patterns);
+
 // Deletes the files that match `pattern` ("C:\folder\*.*") directly in its folder; folders and
 // whatever they hold stay. Adds to `result`.
 void DeleteMatchingFiles(const std::string& pattern, JunkCleanResult& result);
 
-// The seven actions with the progress window ("Tolvexa - Clean Junk File", 8 steps) and the
+// The seven actions (the fifth with the user's temporary folder, see above) with the progress window ("Tolvexa - Clean Junk File", 8 steps) and the
 // main window disabled meanwhile; `owner` is the window the recycle bin operation belongs to.
 // Asks nothing and says nothing; a missing folder or a file in use is passed over.
 JunkCleanResult CleanJunkFiles(Handle owner = kNullHandle);

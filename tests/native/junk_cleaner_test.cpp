@@ -78,6 +78,34 @@ TEST_F(JunkCleanerTest, AFolderTheShellCannotNameDeletesNothingElsewhere) {
   EXPECT_EQ(patterns[4], "");
 }
 
+TEST_F(JunkCleanerTest, TheUserTemporaryFolderIsCleanedWhereverItLies) {
+  struct Case {
+    std::string temp;  // what GetTempPathA answers
+    bool cleaned;
+  };
+  const Case cases[] = {
+      {"C:\\DOCUME~1\\Admin\\LOCALS~1\\Temp\\", true},  // XP: "Local Settings\Temp", not under the application data
+      {"C:\\users\\root\\Temp\\", true},                  // Wine
+      {"D:\\Scratch\\tmp\\", true},
+      {"C:\\Documents and Settings\\Admin\\", false},        // TEMP and TMP unset: the profile
+      {"C:\\WINDOWS\\", false},
+      {"C:\\", false},
+  };
+  for (const Case& c : cases) {
+    m.state.tempDir = c.temp;
+    InitFolders();
+    m.AddFile(c.temp + "junk.tmp");
+    m.AddFile(c.temp + "Sub\\keep.tmp");
+    CleanJunkFiles();
+    EXPECT_EQ(Exists(c.temp + "junk.tmp"), !c.cleaned) << c.temp;
+    EXPECT_TRUE(Exists(c.temp + "Sub\\keep.tmp")) << c.temp;
+  }
+  // A temporary folder that is one of the six is cleaned once, in its own action.
+  m.state.tempDir = "C:\\WINDOWS\\Temp\\";
+  InitFolders();
+  EXPECT_EQ(UserTempPattern(JunkFilePatterns()), "");
+}
+
 TEST_F(JunkCleanerTest, EmptiesEveryRecycleBinQuietlyWithTheProgressWindow) {
   m.AddFile("C:\\old.doc");
   m.AddFile("D:\\old.txt");

@@ -77,7 +77,7 @@ TEST_F(ToolsCliTest, FixRegistryCleanJunkAndUsage) {
   m.SetDword("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", "DisableTaskMgr", 1);
   CliResult r = Cli({"--fix-registry"});
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "Registry repaired: 51 of 51 values in place\n");
+  EXPECT_EQ(r.out, "Registry repaired: 51 of 51 entries done\n");
   const sim::RegKey* k = m.FindKey("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System");
   ASSERT_NE(k, nullptr);
   EXPECT_EQ(k->values[0].data, (Bytes{0, 0, 0, 0}));
