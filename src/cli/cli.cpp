@@ -95,7 +95,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                               "services, ports")
                    ->expected(1, 2)
                    ->type_name("WHAT [ARG]");
-  r.Modifier(app.add_flag("--force")->description("with --list processes: probe every process identifier too"));
+  r.Modifier(app.add_flag("--force")->description(
+      "with --list processes: probe every process identifier too; with --report: replace FILE"));
   AddSystemCommands(r);
   AddProcessCommands(r);
   AddConfigCommands(r);

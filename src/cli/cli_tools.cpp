@@ -1,14 +1,21 @@
-// Commands of the tools: --delete MODE PATH... (the four deletion modes of the file wiper).
+// Commands of the tools: --delete MODE PATH... (the four deletion modes of the file wiper),
+// --report FILE, --fix-registry, --clean-junk, --usage.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "platform/api.h"
 #include "tools/file_delete.h"
+#include "tools/junk_cleaner.h"
+#include "tools/registry_fix.h"
+#include "tools/report.h"
+#include "ui/cpu_usage.h"
 #include "ui/ui.h"
 
 namespace tv::cli {
@@ -69,6 +76,70 @@ int Delete(const std::vector<std::string>& args, std::ostream& out, std::ostream
   return code;
 }
 
+// ---------------------------------------------------------------- tools ----
+// "-" writes the report to standard output, in the same bytes as the file (ANSI, CR LF).
+int Report(const std::string& path, bool replace, std::ostream& out, std::ostream& err) {
+  if (path.empty()) return BadUsage(err, "--report needs a FILE (- for standard output)");
+  if (path == "-") {
+    if (!WriteReport(out)) {
+      err << "tolvexa: the report could not be written to standard output\n";
+      return kFailed;
+    }
+    return kOk;
+  }
+  switch (WriteReportFile(path, replace)) {
+    case ReportFileResult::Written:
+      return kOk;
+    case ReportFileResult::Exists:
+      return BadUsage(err, path + " exists already; --force replaces it");
+    case ReportFileResult::CannotCreate:
+      err << "tolvexa: cannot create " << path << "\n";
+      return kFailed;
+    case ReportFileResult::WriteFailed:
+      err << "tolvexa: the report could not be written completely to " << path << "\n";
+      return kFailed;
+  }
+  return kFailed;
+}
+
+// Every row of the repair is tried; the ones refused are named. A value to delete that is not
+// there (2) needs no repair.
+int FixRegistryCommand(std::ostream& out, std::ostream& err) {
+  const std::vector<RepairRow>& table = RegistryRepairTable();
+  const std::vector<std::int32_t> results = FixRegistry();
+  std::size_t done = 0, refused = 0;
+  for (std::size_t i = 0; i < table.size() && i < results.size(); ++i) {
+    const bool absent = table[i].action == RepairRow::DeleteValue && results[i] == 2;
+    if (results[i] == 0 || absent) {
+      ++done;
+      continue;
+    }
+    ++refused;
+    err << "tolvexa: not repaired (error " << results[i] << "): " << DescribeRepairRow(table[i]) << "\n";
+  }
+  out << "Registry repaired: " << done << " of " << table.size() << " entries done";
+  if (refused) out << ", " << refused << " refused";
+  out << "\n";
+  return refused ? kFailed : kOk;
+}
+
+int CleanJunkCommand(std::ostream& out) {
+  const JunkCleanResult r = CleanJunkFiles();
+  for (const std::string& path : r.notDeleted) out << "Not deleted: " << path << "\n";
+  out << "Junk files deleted: " << r.deleted << "\n";
+  return kOk;
+}
+
+// Two samples a second apart, as the status bar shows them.
+int Usage(std::ostream& out) {
+  ClsCPU sampler;
+  platform::Sys().Sleep(1000);
+  const std::int32_t cpu = sampler.GetCpuUsage();
+  const std::int32_t memory = GetMemoryUsage();
+  out << UsageStatusText(cpu, memory) << "\n";
+  return cpu < 0 || memory < 0 ? kFailed : kOk;
+}
+
 }  // namespace
 
 void AddToolsCommands(Registry& r) {
@@ -79,6 +150,27 @@ void AddToolsCommands(Registry& r) {
             ->expected(1, -1)
             ->type_name("MODE PATH..."),
         [&r, args] { return Delete(*args, r.out, r.err); });
+
+  auto reportPath = std::make_shared<std::string>();
+  auto* report = r.app.add_option("--report", *reportPath,
+                                  "write the diagnostic report to FILE (- for standard output); an existing "
+                                  "FILE only with --force")
+                     ->type_name("FILE");
+  r.Add(
+      report,
+      [&r, reportPath] {
+        const bool force = r.app.get_option("--force")->count() > 0;
+        return Report(*reportPath, force, r.out, r.err);
+      },
+      {"--force"});
+  r.Add(r.app.add_flag("--fix-registry")->description("put the policy values malware sets back to their defaults"),
+        [&r] { return FixRegistryCommand(r.out, r.err); });
+  r.Add(r.app.add_flag("--clean-junk")
+            ->description("delete the files of the temporary and traces folders and empty the recycle bins"),
+        [&r] { return CleanJunkCommand(r.out); });
+  r.Add(r.app.add_flag("--usage")->description("processor and memory load (two samples a second apart)"),
+        [&r] { return Usage(r.out); });
 }
+// ------------------------------------------------------------ end tools ----
 
 }  // namespace tv::cli

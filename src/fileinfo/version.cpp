@@ -2,6 +2,7 @@
 #include "fileinfo/version.h"
 
 #include <cstddef>
+#include <unordered_map>
 
 #include "platform/api.h"
 
@@ -58,7 +59,7 @@ std::string UnitsToUtf8(const std::vector<std::uint8_t>& b, std::size_t from, st
 }
 
 // Reads the whole version resource of a file; empty when it has none.
-std::vector<std::uint8_t> ReadResource(const std::string& path) {
+std::vector<std::uint8_t> ReadResourceFromFile(const std::string& path) {
   FileApi& files = platform::Files();
   std::uint32_t handle = 0;
   const std::uint32_t size = files.GetFileVersionInfoSizeA(path, &handle);
@@ -67,6 +68,47 @@ std::vector<std::uint8_t> ReadResource(const std::string& path) {
   std::vector<std::uint8_t> buffer(size, 0);
   files.GetFileVersionInfoA(path, 0, size, buffer.data());
   return buffer;
+}
+
+// The files met while a VersionCacheScope lives: each one's resource and, once asked, its three
+// list strings.
+struct CachedFile {
+  std::vector<std::uint8_t> resource;
+  bool haveStrings = false;
+  VersionStrings strings;
+};
+struct VersionCache {
+  int scopes = 0;
+  std::unordered_map<std::string, CachedFile> files;
+};
+VersionCache& Cache() {
+  static VersionCache cache;
+  return cache;
+}
+
+std::string CacheKey(const std::string& path) {
+  std::string key = path;
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return key;
+}
+
+// The cache entry of `path` while a scope is open (read on first use), else nullptr.
+CachedFile* CachedEntry(const std::string& path) {
+  VersionCache& cache = Cache();
+  if (cache.scopes == 0) return nullptr;
+  auto [it, added] = cache.files.try_emplace(CacheKey(path));
+  if (added) it->second.resource = ReadResourceFromFile(path);
+  return &it->second;
+}
+
+VersionStrings StringsOf(const std::vector<std::uint8_t>& resource) {
+  VersionStrings v;
+  if (resource.empty()) return v;
+  v.Company = FindVersionString(resource, CompanyName);
+  v.Description = FindVersionString(resource, FileDescription);
+  v.Version = FindVersionString(resource, FileVersion);
+  return v;
 }
 
 }  // namespace
@@ -116,19 +158,28 @@ std::string FindVersionString(const std::vector<std::uint8_t>& resource, int key
 }
 
 std::string GetFileVersionString(const std::string& path, int key) {
-  std::vector<std::uint8_t> resource = ReadResource(path);
+  if (CachedFile* f = CachedEntry(path)) return f->resource.empty() ? std::string() : FindVersionString(f->resource, key);
+  std::vector<std::uint8_t> resource = ReadResourceFromFile(path);
   if (resource.empty()) return {};
   return FindVersionString(resource, key);
 }
 
 VersionStrings ReadVersionStrings(const std::string& path) {
-  VersionStrings v;
-  std::vector<std::uint8_t> resource = ReadResource(path);
-  if (resource.empty()) return v;
-  v.Company = FindVersionString(resource, CompanyName);
-  v.Description = FindVersionString(resource, FileDescription);
-  v.Version = FindVersionString(resource, FileVersion);
-  return v;
+  if (CachedFile* f = CachedEntry(path)) {
+    if (!f->haveStrings) {
+      f->strings = StringsOf(f->resource);
+      f->haveStrings = true;
+    }
+    return f->strings;
+  }
+  return StringsOf(ReadResourceFromFile(path));
+}
+
+VersionCacheScope::VersionCacheScope() { ++Cache().scopes; }
+
+VersionCacheScope::~VersionCacheScope() {
+  VersionCache& cache = Cache();
+  if (--cache.scopes == 0) cache.files.clear();
 }
 
 }  // namespace tv

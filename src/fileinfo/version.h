@@ -29,4 +29,17 @@ struct VersionStrings {
 };
 VersionStrings ReadVersionStrings(const std::string& path);
 
+// While a VersionCacheScope lives, each distinct file (its path, letter case ignored) has its
+// version resource read once: GetFileVersionString and ReadVersionStrings answer later asks for
+// the same path from that read. A long run that meets the same files many times (the report
+// reads the system DLLs once per process that loads them) opens one scope for the run; nothing
+// is kept once the outermost scope ends. Scopes nest.
+class VersionCacheScope {
+ public:
+  VersionCacheScope();
+  ~VersionCacheScope();
+  VersionCacheScope(const VersionCacheScope&) = delete;
+  VersionCacheScope& operator=(const VersionCacheScope&) = delete;
+};
+
 }  // namespace tv

@@ -26,6 +26,18 @@ struct OsVersionInfo {
   std::string csdVersion;  // "Service Pack 3"
 };
 
+struct SystemTime {  // SYSTEMTIME
+  std::uint16_t wYear = 0, wMonth = 0, wDayOfWeek = 0, wDay = 0;
+  std::uint16_t wHour = 0, wMinute = 0, wSecond = 0, wMilliseconds = 0;
+};
+struct MemoryStatus {  // MEMORYSTATUS
+  std::uint32_t dwLength = 0;
+  std::uint32_t dwMemoryLoad = 0;  // percent, as the system rounds it
+  std::uintptr_t dwTotalPhys = 0, dwAvailPhys = 0;
+  std::uintptr_t dwTotalPageFile = 0, dwAvailPageFile = 0;
+  std::uintptr_t dwTotalVirtual = 0, dwAvailVirtual = 0;
+};
+
 class SystemApi {
  public:
   virtual ~SystemApi() = default;
@@ -53,6 +65,16 @@ class SystemApi {
   virtual std::uint32_t GetACP() = 0;
   virtual std::string AnsiToUtf8(const std::string& ansi) = 0;
   virtual std::string Utf8ToAnsi(const std::string& utf8) = 0;
+  // GetLocalTime: the local date and time now.
+  virtual void GetLocalTime(SystemTime& out) = 0;
+  // GetDateFormatA / GetTimeFormatA for LOCALE_USER_DEFAULT with no picture: the date in the
+  // user's short (flags 1, DATE_SHORTDATE) or long (2) date format, the time in the user's time
+  // format (flags 0). "" when the date or time is not valid.
+  virtual std::string GetDateFormatA(std::uint32_t flags, const SystemTime& date) = 0;
+  virtual std::string GetTimeFormatA(std::uint32_t flags, const SystemTime& time) = 0;
+  // GlobalMemoryStatus: physical, page-file and virtual memory in bytes (SIZE_T fields, so a
+  // 32-bit build sees at most 4 GB). The call cannot fail.
+  virtual void GlobalMemoryStatus(MemoryStatus& out) = 0;
 };
 
 // ------------------------------------------------------------------- files ----
@@ -349,6 +371,10 @@ class ShellApi {
                                       int show) = 0;
   // Moves a file or folder to the recycle bin (SHFileOperation FO_DELETE, allow undo); 0 success.
   virtual int RecycleFile(const std::string& path) = 0;
+  // SHEmptyRecycleBinA: empties the recycle bin of the drive of `rootPath`, or of every drive
+  // when it is "". flags: 1 no confirmation, 2 no progress window, 4 no sound. An HRESULT
+  // (0 success).
+  virtual std::int32_t SHEmptyRecycleBinA(Handle owner, const std::string& rootPath, std::uint32_t flags) = 0;
 };
 
 // ------------------------------------------------------------------- trust ----

@@ -226,6 +226,10 @@ struct SimMachine::Impl final : public SystemApi,
   std::uint32_t GetACP() override;
   std::string AnsiToUtf8(const std::string& ansi) override;
   std::string Utf8ToAnsi(const std::string& utf8) override;
+  void GetLocalTime(SystemTime& out) override;
+  std::string GetDateFormatA(std::uint32_t flags, const SystemTime& date) override;
+  std::string GetTimeFormatA(std::uint32_t flags, const SystemTime& time) override;
+  void GlobalMemoryStatus(MemoryStatus& out) override;
 
   // ================================================== FileApi (sim_files.cpp)
   std::uint32_t GetFileAttributesA(const std::string& path) override;
@@ -349,6 +353,7 @@ struct SimMachine::Impl final : public SystemApi,
   std::intptr_t ShellExecuteA(const std::string& verb, const std::string& file, const std::string& parameters,
                               const std::string& directory, int show) override;
   int RecycleFile(const std::string& path) override;
+  std::int32_t SHEmptyRecycleBinA(Handle owner, const std::string& rootPath, std::uint32_t flags) override;
   std::int32_t WinVerifyTrust(const std::string& path, bool showUi) override;
 };
 

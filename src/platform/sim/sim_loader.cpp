@@ -1,4 +1,5 @@
 // Scenario files: a simulated machine described in JSON (format in docs/scenarios.md).
+#include <cstdio>
 #include <fstream>
 #include <initializer_list>
 #include <set>
@@ -377,7 +378,8 @@ void Load(SimMachine& m, const Json& root) {
             {"description", "version", "folders", "environment", "dosDevices", "selfPid", "files", "registry",
              "processes", "handles", "windows", "kernelModules", "services", "tcp", "udp", "rawOwners",
              "transportDevicesPresent", "tcpTableFails", "udpTableFails", "devices", "objectTypes",
-             "debugPrivilegeAvailable", "threadHasToken", "signatures", "tickCount", "processorCount", "cpuLoad", "codePage"});
+             "debugPrivilegeAvailable", "threadHasToken", "signatures", "tickCount", "processorCount", "cpuLoad", "codePage",
+             "localTime", "memory", "failingInfoClasses"});
   if (root.contains("version")) {
     const Json& v = root["version"];
     CheckKeys(v, "version", {"major", "minor", "build", "platformId", "csdVersion"});
@@ -438,6 +440,28 @@ void Load(SimMachine& m, const Json& root) {
   Get(root, "cpuLoad", st.cpuLoad, "top level");
   Get(root, "codePage", st.codePage, "top level");
   if (st.codePage != 1252 && st.codePage != 65001) Fail("codePage", "the simulated machine knows 1252 and 65001");
+  if (root.contains("localTime")) {
+    // "YYYY-MM-DD hh:mm:ss"
+    const std::string t = Str(root["localTime"], "localTime");
+    unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+    char tail = 0;
+    if (std::sscanf(t.c_str(), "%4u-%2u-%2u %2u:%2u:%2u%c", &y, &mo, &d, &h, &mi, &sec, &tail) != 6)
+      Fail("localTime", "expected \"YYYY-MM-DD hh:mm:ss\", got \"" + t + "\"");
+    st.localTime = SystemTime{static_cast<std::uint16_t>(y), static_cast<std::uint16_t>(mo), 0,
+                              static_cast<std::uint16_t>(d), static_cast<std::uint16_t>(h),
+                              static_cast<std::uint16_t>(mi), static_cast<std::uint16_t>(sec), 0};
+  }
+  if (root.contains("memory")) {
+    const Json& mem = root["memory"];
+    CheckKeys(mem, "memory", {"totalPhys", "availPhys"});
+    Get(mem, "totalPhys", st.totalPhys, "memory");
+    Get(mem, "availPhys", st.availPhys, "memory");
+  }
+  if (root.contains("failingInfoClasses")) {
+    if (!root["failingInfoClasses"].is_array()) Fail("failingInfoClasses", "expected an array of class numbers");
+    for (const auto& c : root["failingInfoClasses"])
+      st.failingInfoClasses.push_back(static_cast<std::uint32_t>(Num(c, "failingInfoClasses")));
+  }
 
   if (root.contains("files")) {
     const Json& files = root["files"];

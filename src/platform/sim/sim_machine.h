@@ -208,6 +208,18 @@ struct MachineState {
   std::vector<ShellCall> shellExecuted;
   std::vector<std::string> recycled;  // paths moved to the recycle bin (removed from `files`)
   std::vector<PostedMessage> posted;  // every PostMessageA, in order
+
+  // Clock, memory and recycle bin.
+  SystemTime localTime{2026, 12, 4, 10, 14, 30, 5, 0};  // GetLocalTime (this clock does not advance)
+  std::uint64_t totalPhys = 512ull << 20, availPhys = 256ull << 20;  // GlobalMemoryStatus, bytes
+  // Information classes NtQuerySystemInformation refuses (0xC0000001) whatever the buffer.
+  std::vector<std::uint32_t> failingInfoClasses;
+  struct EmptyBinCall {
+    Handle owner = 0;
+    std::string rootPath;
+    std::uint32_t flags = 0;
+  };
+  std::vector<EmptyBinCall> recycleBinEmptied;  // every SHEmptyRecycleBinA, in order
 };
 
 class SimMachine {

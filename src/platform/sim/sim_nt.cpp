@@ -34,6 +34,8 @@ NTSTATUS SimMachine::Impl::NtQuerySystemInformation(std::uint32_t infoClass, voi
   auto g = Enter("NtQuerySystemInformation");
   auto* out = static_cast<std::uint8_t*>(buffer);
   const std::uint64_t elapsed = static_cast<std::uint64_t>(st.tickCount) * 10000;  // 100 ns since boot
+  for (std::uint32_t refused : st.failingInfoClasses)
+    if (refused == infoClass) return status::Unsuccessful;
   switch (infoClass) {
     case sysinfo::Basic: {
       const std::size_t size = layout::kSystemBasicInformationSize;

@@ -1,4 +1,7 @@
 // System values, shell and trust verification of the simulated machine.
+#include <algorithm>
+#include <limits>
+
 #include "platform/sim/sim_internal.h"
 
 namespace tv::sim {
@@ -158,6 +161,92 @@ int SimMachine::Impl::RecycleFile(const std::string& path) {
   st.files = std::move(kept);
   st.recycled.push_back(c);
   return 0;
+}
+
+std::int32_t SimMachine::Impl::SHEmptyRecycleBinA(Handle owner, const std::string& rootPath, std::uint32_t flags) {
+  auto g = Enter("SHEmptyRecycleBinA");
+  st.recycleBinEmptied.push_back({owner, rootPath, flags});
+  // The bin of one drive ("C:\\") or, with no root, of every drive.
+  std::vector<std::string> kept;
+  for (const std::string& p : st.recycled)
+    if (!rootPath.empty() && !IStartsWith(p, rootPath.substr(0, 2))) kept.push_back(p);
+  st.recycled = std::move(kept);
+  return 0;
+}
+
+// ------------------------------------------------------------ clock, memory ----
+namespace {
+constexpr const char* kDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+constexpr const char* kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
+                                         "July",    "August",   "September", "October", "November", "December"};
+
+bool LeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+bool ValidDate(const SystemTime& t) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (t.wYear < 1601 || t.wYear > 30827 || t.wMonth < 1 || t.wMonth > 12 || t.wDay < 1) return false;
+  const int days = kDays[t.wMonth - 1] + (t.wMonth == 2 && LeapYear(t.wYear) ? 1 : 0);
+  return t.wDay <= days;
+}
+
+// 0 Sunday .. 6 Saturday, computed from the date as Windows does (wDayOfWeek is ignored).
+int DayOfWeek(const SystemTime& t) {
+  static const int kOffsets[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+  int y = t.wYear - (t.wMonth < 3 ? 1 : 0);
+  return (y + y / 4 - y / 100 + y / 400 + kOffsets[t.wMonth - 1] + t.wDay) % 7;
+}
+
+std::string TwoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+}  // namespace
+
+void SimMachine::Impl::GetLocalTime(SystemTime& out) {
+  auto g = Enter("GetLocalTime");
+  out = st.localTime;
+}
+
+// The machine's user locale is English (United States): "M/d/yyyy", "dddd, MMMM d, yyyy" and
+// "h:mm:ss tt".
+std::string SimMachine::Impl::GetDateFormatA(std::uint32_t flags, const SystemTime& date) {
+  auto g = Enter("GetDateFormatA");
+  if (!ValidDate(date)) {
+    SetError(err::InvalidParameter);
+    return "";
+  }
+  SetError(0);
+  if (flags & 2)  // DATE_LONGDATE
+    return std::string(kDayNames[DayOfWeek(date)]) + ", " + kMonthNames[date.wMonth - 1] + " " +
+           std::to_string(date.wDay) + ", " + std::to_string(date.wYear);
+  return std::to_string(date.wMonth) + "/" + std::to_string(date.wDay) + "/" + std::to_string(date.wYear);
+}
+
+std::string SimMachine::Impl::GetTimeFormatA(std::uint32_t, const SystemTime& time) {
+  auto g = Enter("GetTimeFormatA");
+  if (time.wHour > 23 || time.wMinute > 59 || time.wSecond > 59 || time.wMilliseconds > 999) {
+    SetError(err::InvalidParameter);
+    return "";
+  }
+  SetError(0);
+  const int h12 = time.wHour % 12 == 0 ? 12 : time.wHour % 12;
+  return std::to_string(h12) + ":" + TwoDigits(time.wMinute) + ":" + TwoDigits(time.wSecond) +
+         (time.wHour < 12 ? " AM" : " PM");
+}
+
+void SimMachine::Impl::GlobalMemoryStatus(MemoryStatus& out) {
+  auto g = Enter("GlobalMemoryStatus");
+  // SIZE_T fields: a 32-bit process sees at most 4 GB, as on Windows.
+  auto size = [](std::uint64_t v) {
+    return static_cast<std::uintptr_t>(std::min<std::uint64_t>(v, std::numeric_limits<std::uintptr_t>::max()));
+  };
+  const std::uint64_t avail = std::min(st.availPhys, st.totalPhys);
+  out = MemoryStatus{};
+  out.dwLength = sizeof(MemoryStatus);
+  out.dwMemoryLoad = st.totalPhys ? static_cast<std::uint32_t>((st.totalPhys - avail) * 100 / st.totalPhys) : 0;
+  out.dwTotalPhys = size(st.totalPhys);
+  out.dwAvailPhys = size(avail);
+  out.dwTotalPageFile = size(st.totalPhys * 2);
+  out.dwAvailPageFile = size(avail + st.totalPhys);
+  out.dwTotalVirtual = size(kPtrSize == 8 ? 0x7FFFFFFE0000ull : 0x7FFE0000ull);
+  out.dwAvailVirtual = size(kPtrSize == 8 ? 0x7FFF00000000ull : 0x70000000ull);
 }
 
 // -------------------------------------------------------------- code page ----

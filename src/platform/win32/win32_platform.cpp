@@ -211,7 +211,54 @@ class Win32System final : public SystemApi {
     return out;
   }
 
+  void GetLocalTime(SystemTime& out) override {
+    SYSTEMTIME t{};
+    ::GetLocalTime(&t);
+    out = SystemTime{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+  }
+
+  std::string GetDateFormatA(std::uint32_t flags, const SystemTime& date) override {
+    const SYSTEMTIME t = ToSystemTime(date);
+    wchar_t buf[128] = {};
+    int n = ::GetDateFormatW(LOCALE_USER_DEFAULT, flags, &t, nullptr, buf, 128);
+    return n > 0 ? NarrowZ(buf, 128) : std::string();
+  }
+
+  std::string GetTimeFormatA(std::uint32_t flags, const SystemTime& time) override {
+    const SYSTEMTIME t = ToSystemTime(time);
+    wchar_t buf[128] = {};
+    int n = ::GetTimeFormatW(LOCALE_USER_DEFAULT, flags, &t, nullptr, buf, 128);
+    return n > 0 ? NarrowZ(buf, 128) : std::string();
+  }
+
+  void GlobalMemoryStatus(MemoryStatus& out) override {
+    MEMORYSTATUS m{};
+    m.dwLength = sizeof m;
+    ::GlobalMemoryStatus(&m);
+    out.dwLength = m.dwLength;
+    out.dwMemoryLoad = m.dwMemoryLoad;
+    out.dwTotalPhys = m.dwTotalPhys;
+    out.dwAvailPhys = m.dwAvailPhys;
+    out.dwTotalPageFile = m.dwTotalPageFile;
+    out.dwAvailPageFile = m.dwAvailPageFile;
+    out.dwTotalVirtual = m.dwTotalVirtual;
+    out.dwAvailVirtual = m.dwAvailVirtual;
+  }
+
  private:
+  static SYSTEMTIME ToSystemTime(const SystemTime& t) {
+    SYSTEMTIME s{};
+    s.wYear = t.wYear;
+    s.wMonth = t.wMonth;
+    s.wDayOfWeek = t.wDayOfWeek;
+    s.wDay = t.wDay;
+    s.wHour = t.wHour;
+    s.wMinute = t.wMinute;
+    s.wSecond = t.wSecond;
+    s.wMilliseconds = t.wMilliseconds;
+    return s;
+  }
+
   // Calls a "fill this buffer of n characters" function; it returns the length written or,
   // when the buffer is too small, the size needed.
   template <class Fn>

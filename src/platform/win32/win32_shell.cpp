@@ -47,6 +47,12 @@ class Win32Shell final : public ShellApi {
     if (r == 0 && op.fAnyOperationsAborted) return ERROR_CANCELLED;
     return r;
   }
+
+  std::int32_t SHEmptyRecycleBinA(Handle owner, const std::string& rootPath, std::uint32_t flags) override {
+    std::wstring root;
+    HRESULT hr = ::SHEmptyRecycleBinW(reinterpret_cast<HWND>(owner), WideOrNull(rootPath, root), flags);
+    return static_cast<std::int32_t>(hr);
+  }
 };
 
 }  // namespace
