@@ -53,6 +53,10 @@ class SystemApi {
   virtual std::uint32_t GetACP() = 0;
   virtual std::string AnsiToUtf8(const std::string& ansi) = 0;
   virtual std::string Utf8ToAnsi(const std::string& utf8) = 0;
+  // winmm's sndPlaySound: plays a WAV file; flags 1 SND_ASYNC (returns at once, a newer sound
+  // replaces one still playing), 2 SND_NODEFAULT. An empty path stops the sound playing. True
+  // when the sound could be started.
+  virtual bool sndPlaySoundA(const std::string& path, std::uint32_t flags) = 0;
 };
 
 // ------------------------------------------------------------------- files ----

@@ -222,6 +222,7 @@ struct SimMachine::Impl final : public SystemApi,
   std::uint32_t GetACP() override;
   std::string AnsiToUtf8(const std::string& ansi) override;
   std::string Utf8ToAnsi(const std::string& utf8) override;
+  bool sndPlaySoundA(const std::string& path, std::uint32_t flags) override;
 
   // ================================================== FileApi (sim_files.cpp)
   std::uint32_t GetFileAttributesA(const std::string& path) override;

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "platform/win32/win32_internal.h"
+// After <windows.h>: sndPlaySoundW.
+#include <mmsystem.h>
 
 namespace tv::win32 {
 namespace detail {
@@ -209,6 +211,12 @@ class Win32System final : public SystemApi {
     std::string out(static_cast<std::size_t>(len), '\0');
     ::WideCharToMultiByte(CP_ACP, 0, w.data(), wlen, out.data(), len, nullptr, nullptr);
     return out;
+  }
+
+  bool sndPlaySoundA(const std::string& path, std::uint32_t flags) override {
+    if (path.empty()) return ::sndPlaySoundW(nullptr, flags) != FALSE;
+    const std::wstring w = Widen(path);
+    return ::sndPlaySoundW(w.c_str(), flags) != FALSE;
   }
 
  private:
