@@ -2,6 +2,7 @@
 #include "fileinfo/version.h"
 
 #include <cstddef>
+#include <unordered_map>
 
 #include "platform/api.h"
 
@@ -57,8 +58,35 @@ std::string UnitsToUtf8(const std::vector<std::uint8_t>& b, std::size_t from, st
   return out;
 }
 
+struct VersionCache {
+  int depth = 0;
+  std::unordered_map<std::string, std::vector<std::uint8_t>> resources;  // lower-cased path -> resource
+};
+VersionCache& Cache() {
+  static VersionCache cache;
+  return cache;
+}
+
+std::string LowerAscii(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+std::vector<std::uint8_t> ReadResourceFromFile(const std::string& path);
+
 // Reads the whole version resource of a file; empty when it has none.
 std::vector<std::uint8_t> ReadResource(const std::string& path) {
+  VersionCache& cache = Cache();
+  if (cache.depth == 0) return ReadResourceFromFile(path);
+  const std::string key = LowerAscii(path);
+  auto it = cache.resources.find(key);
+  if (it == cache.resources.end()) it = cache.resources.emplace(key, ReadResourceFromFile(path)).first;
+  return it->second;
+}
+
+std::vector<std::uint8_t> ReadResourceFromFile(const std::string& path) {
   FileApi& files = platform::Files();
   std::uint32_t handle = 0;
   const std::uint32_t size = files.GetFileVersionInfoSizeA(path, &handle);
@@ -129,6 +157,17 @@ VersionStrings ReadVersionStrings(const std::string& path) {
   v.Description = FindVersionString(resource, FileDescription);
   v.Version = FindVersionString(resource, FileVersion);
   return v;
+}
+
+void BeginVersionCache() {
+  VersionCache& cache = Cache();
+  if (cache.depth++ == 0) cache.resources.clear();
+}
+
+void EndVersionCache() {
+  VersionCache& cache = Cache();
+  if (cache.depth == 0) return;
+  if (--cache.depth == 0) cache.resources.clear();
 }
 
 }  // namespace tv

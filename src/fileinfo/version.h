@@ -29,4 +29,11 @@ struct VersionStrings {
 };
 VersionStrings ReadVersionStrings(const std::string& path);
 
+// Within one scan each distinct file's resource is read once: while a cache is open (between
+// BeginVersionCache and EndVersionCache; nested pairs share the outermost one) the resource of
+// a path is kept after its first read, keyed by the path's lower-cased text. Opening the
+// outermost cache and closing it empty it, so nothing is reused from one scan to the next.
+void BeginVersionCache();
+void EndVersionCache();
+
 }  // namespace tv
