@@ -48,6 +48,8 @@ class ScanTest : public SimTest {
     ClearScanState();
     SimTest::TearDown();
   }
+
+ public:
   static void ClearScanState() {
     for (std::int32_t kind = kTrustList; kind <= kThreatList; ++kind) TableOf(kind)->clear();
     StartupList().clear();
@@ -57,6 +59,8 @@ class ScanTest : public SimTest {
     ThreatCount() = 0;
     ScanCounter() = 0;
   }
+
+ protected:
 
   // A file with the given company and copyright texts ("" for none; both "": no resource).
   sim::File& AddFile(const std::string& path, const std::string& company = "", const std::string& legal = "",
