@@ -68,3 +68,31 @@ if(TV_WIN_TESTS)
     add_dependencies(tolvexa_tests ${TV_HELPER_TARGETS})
   endif()
 endif()
+
+# ------------------------------------------------------------ signed test program ----
+# The scan tests need a program with a valid Authenticode signature: a copy of sleeper.exe
+# signed with a throw-away certificate that the build makes (nothing of it is kept in the
+# sources). The tests make the tampered copy themselves.
+find_program(TV_OPENSSL openssl)
+find_program(TV_OSSLSIGNCODE osslsigncode)
+if(TV_OPENSSL AND TV_OSSLSIGNCODE AND TARGET helper_sleeper AND TARGET tolvexa_tests)
+  set(_tv_signing ${CMAKE_BINARY_DIR}/signing)
+  set(_tv_signed ${CMAKE_BINARY_DIR}/signed_sleeper.exe)
+  add_custom_command(
+    OUTPUT ${_tv_signed}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${_tv_signing}
+    COMMAND ${TV_OPENSSL} req -x509 -newkey rsa:2048 -nodes -days 7 -subj "/CN=Tolvexa test signer"
+            -keyout ${_tv_signing}/key.pem -out ${_tv_signing}/cert.pem 2> ${_tv_signing}/openssl.log
+    COMMAND ${CMAKE_COMMAND} -E rm -f ${_tv_signed}
+    COMMAND ${TV_OSSLSIGNCODE} sign -certs ${_tv_signing}/cert.pem -key ${_tv_signing}/key.pem
+            -in $<TARGET_FILE:helper_sleeper> -out ${_tv_signed} > ${_tv_signing}/osslsigncode.log
+    DEPENDS helper_sleeper
+    COMMENT "Signing a copy of sleeper.exe with a throw-away certificate"
+    VERBATIM)
+  add_custom_target(tv_signed_sleeper DEPENDS ${_tv_signed})
+  add_dependencies(tolvexa_tests tv_signed_sleeper)
+endif()
+# The scan tests run tolvexa.exe itself.
+if(TARGET tolvexa AND TARGET tolvexa_tests)
+  add_dependencies(tolvexa_tests tolvexa)
+endif()

@@ -101,6 +101,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   AddProcessCommands(r);
   AddConfigCommands(r);
   AddToolsCommands(r);
+  AddScanCommands(r);
 
   // --list WHAT [ARG] hands over to the list of that name, with the modifiers it was given.
   std::set<std::string> listModifiers;

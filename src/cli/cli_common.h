@@ -55,6 +55,7 @@ void AddSystemCommands(Registry& r);   // --info, --version-of
 void AddProcessCommands(Registry& r);  // the process, module, thread and kernel lists; --seek
 void AddConfigCommands(Registry& r);   // the start-up, BHO, service and port lists
 void AddToolsCommands(Registry& r);    // --delete, --report, --fix-registry, --clean-junk, --usage
+void AddScanCommands(Registry& r);     // --scan [--clean], --trust, --verify
 
 // One line on `err`, exit code 2.
 int BadUsage(std::ostream& err, const std::string& text);

@@ -75,6 +75,10 @@ class SystemApi {
   // GlobalMemoryStatus: physical, page-file and virtual memory in bytes (SIZE_T fields, so a
   // 32-bit build sees at most 4 GB). The call cannot fail.
   virtual void GlobalMemoryStatus(MemoryStatus& out) = 0;
+  // winmm's sndPlaySound: plays a WAV file; flags 1 SND_ASYNC (returns at once, a newer sound
+  // replaces one still playing), 2 SND_NODEFAULT. An empty path stops the sound playing. True
+  // when the sound could be started.
+  virtual bool sndPlaySoundA(const std::string& path, std::uint32_t flags) = 0;
 };
 
 // ------------------------------------------------------------------- files ----

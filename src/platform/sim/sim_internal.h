@@ -230,6 +230,7 @@ struct SimMachine::Impl final : public SystemApi,
   std::string GetDateFormatA(std::uint32_t flags, const SystemTime& date) override;
   std::string GetTimeFormatA(std::uint32_t flags, const SystemTime& time) override;
   void GlobalMemoryStatus(MemoryStatus& out) override;
+  bool sndPlaySoundA(const std::string& path, std::uint32_t flags) override;
 
   // ================================================== FileApi (sim_files.cpp)
   std::uint32_t GetFileAttributesA(const std::string& path) override;

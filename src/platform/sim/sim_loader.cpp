@@ -603,8 +603,19 @@ void Load(SimMachine& m, const Json& root) {
   if (root.contains("signatures")) {
     const Json& s = root["signatures"];
     if (!s.is_object()) Fail("signatures", "expected an object of path: result");
-    for (auto it = s.begin(); it != s.end(); ++it)
-      st.signatures[Lower(it.key())] = static_cast<std::int32_t>(Num(it.value(), "signatures." + it.key()));
+    for (auto it = s.begin(); it != s.end(); ++it) {
+      const std::string w = "signatures." + it.key(), key = Lower(it.key());
+      if (!it.value().is_object()) {
+        st.signatures[key] = static_cast<std::int32_t>(Num(it.value(), w));
+        continue;
+      }
+      // {"result": 0x800B0100, "lastError": 0x800B0003}
+      CheckKeys(it.value(), w, {"result", "lastError"});
+      if (!it.value().contains("result")) Fail(w, "a signature entry needs a \"result\"");
+      st.signatures[key] = static_cast<std::int32_t>(Num(it.value()["result"], w + ".result"));
+      if (it.value().contains("lastError"))
+        st.signatureLastErrors[key] = static_cast<std::uint32_t>(Num(it.value()["lastError"], w + ".lastError"));
+    }
   }
 }
 }  // namespace

@@ -161,6 +161,12 @@ struct ShellCall {
   int show = 0;
 };
 
+// A sndPlaySoundA call.
+struct SoundCall {
+  std::string path;
+  std::uint32_t flags = 0;
+};
+
 // ------------------------------------------------------------------ machine ----
 struct MachineState {
   OsVersionInfo version{5, 1, 2600, 2, "Service Pack 3"};
@@ -196,6 +202,8 @@ struct MachineState {
   bool debugPrivilegeAvailable = true;
   bool threadHasToken = false;  // RtlAdjustPrivilege(thread) answers "no token" when false
   std::map<std::string, std::int32_t> signatures;  // path (lower case) -> WinVerifyTrust result
+  // path (lower case) -> the last error the trust provider leaves (default: the result itself)
+  std::map<std::string, std::uint32_t> signatureLastErrors;
 
   // Further object type numbers of the handle table (Windows XP numbering).
   std::uint8_t jobObjectType = 7, eventObjectType = 9, sectionObjectType = 19, keyObjectType = 20;
@@ -220,6 +228,7 @@ struct MachineState {
     std::uint32_t flags = 0;
   };
   std::vector<EmptyBinCall> recycleBinEmptied;  // every SHEmptyRecycleBinA, in order
+  std::vector<SoundCall> soundsPlayed;  // every sndPlaySoundA, in order
 };
 
 class SimMachine {

@@ -289,12 +289,36 @@ std::string SimMachine::Impl::Utf8ToAnsi(const std::string& utf8) {
   return out;
 }
 
+// ------------------------------------------------------------------ sound ----
+bool SimMachine::Impl::sndPlaySoundA(const std::string& path, std::uint32_t flags) {
+  auto g = Enter("sndPlaySoundA");
+  st.soundsPlayed.push_back({path, flags});
+  SetError(0);
+  return true;
+}
+
 // ------------------------------------------------------------------ trust ----
+// The trust provider leaves its reason in the thread's last error: the result itself unless
+// the scenario names another value (TRUST_E_SUBJECT_FORM_UNKNOWN behind "no signature" ...).
+// A file that does not exist answers the error of opening it (2, or 3 for a missing folder),
+// as Wine's provider does.
 std::int32_t SimMachine::Impl::WinVerifyTrust(const std::string& path, bool) {
   auto g = Enter("WinVerifyTrust");
   std::string c = Lower(CanonicalPath(path));
   for (const auto& [p, result] : st.signatures)
-    if (Lower(CanonicalPath(p)) == c || IEquals(p, path)) return result;
+    if (Lower(CanonicalPath(p)) == c || IEquals(p, path)) {
+      auto e = st.signatureLastErrors.find(p);
+      SetError(e != st.signatureLastErrors.end() ? e->second : static_cast<std::uint32_t>(result));
+      return result;
+    }
+  if (c.empty() || AttributesOf(c) == fattr::Invalid) {
+    const std::size_t slash = c.find_last_of('\\');
+    const std::string parent = slash == std::string::npos ? "" : slash == 2 ? c.substr(0, 3) : c.substr(0, slash);
+    const std::uint32_t e = !parent.empty() && IsDirectory(parent) ? err::FileNotFound : err::PathNotFound;
+    SetError(e);
+    return static_cast<std::int32_t>(e);
+  }
+  SetError(0x800B0100u);
   return static_cast<std::int32_t>(0x800B0100u);  // TRUST_E_NOSIGNATURE
 }
 

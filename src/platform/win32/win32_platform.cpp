@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "platform/win32/win32_internal.h"
+// After <windows.h>: sndPlaySoundW.
+#include <mmsystem.h>
 
 namespace tv::win32 {
 namespace detail {
@@ -243,6 +245,12 @@ class Win32System final : public SystemApi {
     out.dwAvailPageFile = m.dwAvailPageFile;
     out.dwTotalVirtual = m.dwTotalVirtual;
     out.dwAvailVirtual = m.dwAvailVirtual;
+  }
+
+  bool sndPlaySoundA(const std::string& path, std::uint32_t flags) override {
+    if (path.empty()) return ::sndPlaySoundW(nullptr, flags) != FALSE;
+    const std::wstring w = Widen(path);
+    return ::sndPlaySoundW(w.c_str(), flags) != FALSE;
   }
 
  private:
