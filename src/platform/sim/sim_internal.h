@@ -346,6 +346,7 @@ struct SimMachine::Impl final : public SystemApi,
                               const std::string& directory, int show) override;
   int RecycleFile(const std::string& path) override;
   std::int32_t WinVerifyTrust(const std::string& path, bool showUi) override;
+  bool TrustServiceAvailable() override;
 };
 
 }  // namespace tv::sim

@@ -377,7 +377,8 @@ void Load(SimMachine& m, const Json& root) {
             {"description", "version", "folders", "environment", "dosDevices", "selfPid", "files", "registry",
              "processes", "handles", "windows", "kernelModules", "services", "tcp", "udp", "rawOwners",
              "transportDevicesPresent", "tcpTableFails", "udpTableFails", "devices", "objectTypes",
-             "debugPrivilegeAvailable", "threadHasToken", "signatures", "tickCount", "processorCount", "cpuLoad", "codePage"});
+             "debugPrivilegeAvailable", "threadHasToken", "signatures", "tickCount", "processorCount", "cpuLoad", "codePage",
+             "trustService"});
   if (root.contains("version")) {
     const Json& v = root["version"];
     CheckKeys(v, "version", {"major", "minor", "build", "platformId", "csdVersion"});
@@ -581,6 +582,7 @@ void Load(SimMachine& m, const Json& root) {
     for (auto it = s.begin(); it != s.end(); ++it)
       st.signatures[Lower(it.key())] = static_cast<std::int32_t>(Num(it.value(), "signatures." + it.key()));
   }
+  Get(root, "trustService", st.trustServiceAvailable, "top level");
 }
 }  // namespace
 

@@ -193,6 +193,7 @@ struct MachineState {
   bool debugPrivilegeAvailable = true;
   bool threadHasToken = false;  // RtlAdjustPrivilege(thread) answers "no token" when false
   std::map<std::string, std::int32_t> signatures;  // path (lower case) -> WinVerifyTrust result
+  bool trustServiceAvailable = true;  // false: no trust service (TrustServiceAvailable)
 
   // Further object type numbers of the handle table (Windows XP numbering).
   std::uint8_t jobObjectType = 7, eventObjectType = 9, sectionObjectType = 19, keyObjectType = 20;
