@@ -247,6 +247,43 @@ TEST_F(OfflineRegistryTest, AHiveThatCannotBeWrittenStaysAsItWas) {
   reg->RegCloseKey(k);
 }
 
+TEST(OfflineLargeKeys, SubkeysOfLargeKeysAreFoundAfterEveryChange) {
+  // Keys with many subkeys are looked up through an index of their names: it must follow
+  // keys that come and go.
+  FakeWindows tree(Layout::Xp);
+  {
+    offtest::HiveBuilder sys(tree.SystemHive() + ".many");
+    for (int i = 0; i < 40; ++i)
+      sys.Str("ControlSet002\\Services\\Svc" + std::to_string(i), "ImagePath", "x" + std::to_string(i) + ".sys");
+    sys.Dword("Select", "Current", 2).Commit();
+  }
+  std::filesystem::rename(tree.SystemHive() + ".many", tree.SystemHive());
+  std::string error;
+  auto disk = offline::OfflineMachine::Open(tree.Root(), "", error);
+  ASSERT_TRUE(disk) << error;
+  RegistryApi& reg = *disk->platform().registry;
+  const std::string services = "SYSTEM\\CurrentControlSet\\Services\\";
+  auto exists = [&](const std::string& name) {
+    Handle k = 0;
+    const bool found = reg.RegOpenKeyExA(reg::LocalMachine, services + name, 0, reg::KeyRead, &k) == 0;
+    if (found) reg.RegCloseKey(k);
+    return found;
+  };
+  EXPECT_TRUE(exists("SVC7"));
+  EXPECT_TRUE(exists("svc39"));
+  EXPECT_FALSE(exists("Svc40"));
+  EXPECT_EQ(reg.SHDeleteKeyA(reg::LocalMachine, services + "svc7"), 0);
+  EXPECT_FALSE(exists("Svc7"));
+  Handle k = 0;
+  ASSERT_EQ(reg.RegCreateKeyA(reg::LocalMachine, services + "Svc40", &k), 0);
+  reg.RegCloseKey(k);
+  EXPECT_TRUE(exists("SVC40"));
+  EXPECT_TRUE(exists("Svc8"));
+  EXPECT_FALSE(offtest::HiveKeyExists(tree.SystemHive(), "ControlSet002\\Services\\Svc7"));
+  EXPECT_TRUE(offtest::HiveKeyExists(tree.SystemHive(), "ControlSet002\\Services\\Svc40"));
+  EXPECT_EQ(disk->OpenHandleCount(), 0u);
+}
+
 TEST(OfflineHiveFile, AnEmptyHiveTakesKeysAndValues) {
   const std::string path = "/tmp/tolvexa-empty-hive-test";
   {

@@ -274,8 +274,10 @@ std::int32_t Hive::Commit() {
       int fd = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
       const bool synced = fd >= 0 && ::fsync(fd) == 0;
       if (fd >= 0) ::close(fd);
-      if (!synced || ::chmod(tmp.c_str(), st.st_mode & 07777) != 0 || ::rename(tmp.c_str(), path_.c_str()) != 0)
-        status = ErrorOfErrno(errno);
+      // The new file takes the old one's permissions where the mount keeps them (ntfs-3g
+      // without its permissions option does not: that is no reason to fail).
+      if (synced) (void)::chmod(tmp.c_str(), st.st_mode & 07777);
+      if (!synced || ::rename(tmp.c_str(), path_.c_str()) != 0) status = ErrorOfErrno(errno);
     }
     if (status == 0) SyncFolderOf(path_);
   }

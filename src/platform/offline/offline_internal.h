@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/api.h"
@@ -161,6 +162,7 @@ class HiveRegistry final : public RegistryApi {
   KeyPos RootPos(Handle root) const;
   std::vector<Child> VirtualChildren(int key) const;
   KeyPos ChildOf(const KeyPos& parent, const std::string& name) const;
+  std::size_t FindChild(Hive* hive, std::size_t node, const std::string& name) const;
   std::vector<Child> ChildrenOf(const KeyPos& pos) const;
   KeyPos Walk(const KeyPos& from, const std::vector<std::string>& parts) const;
   bool Resolve(Handle key, KeyHandle*& handle, KeyPos& pos, std::uint32_t& access, std::int32_t& status);
@@ -175,6 +177,9 @@ class HiveRegistry final : public RegistryApi {
   std::uint64_t shape_ = 1;   // bumped when keys come or go (open handles find their key again)
   std::uint64_t change_ = 1;  // bumped on every change (open handles list their key again)
   std::recursive_mutex mu_;
+  // Subkey names of large keys, by folded name (FindChild); valid while the shape is `indexShape_`.
+  mutable std::map<std::pair<Hive*, std::size_t>, std::unordered_map<std::u16string, std::size_t>> index_;
+  mutable std::uint64_t indexShape_ = 0;
 };
 
 // Value data as it crosses the interface: string types in UTF-8 with their NULs.

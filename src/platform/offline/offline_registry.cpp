@@ -196,10 +196,31 @@ KeyPos HiveRegistry::ChildOf(const KeyPos& parent, const std::string& name) cons
       return l.target;
   KeyPos out;
   for (const KeyLayer& layer : parent.layers) {
-    const std::size_t c = hivex_node_get_child(layer.hive->h(), layer.node, name.c_str());
+    const std::size_t c = FindChild(layer.hive, layer.node, name);
     if (c) out.layers.push_back({layer.hive, c});
   }
   return out;
+}
+
+// hivex finds a child by decoding the name of every child in turn; keys with many subkeys
+// (Services, CLSID) are looked up again and again by the lists, so their names are indexed once
+// per shape of the hives.
+std::size_t HiveRegistry::FindChild(Hive* hive, std::size_t node, const std::string& name) const {
+  constexpr std::size_t kIndexFrom = 32;
+  if (hivex_node_nr_children(hive->h(), node) < kIndexFrom) return hivex_node_get_child(hive->h(), node, name.c_str());
+  if (indexShape_ != shape_) {
+    index_.clear();
+    indexShape_ = shape_;
+  }
+  auto& names = index_[{hive, node}];
+  if (names.empty()) {
+    if (hive_node_h* kids = hivex_node_children(hive->h(), node)) {
+      for (std::size_t i = 0; kids[i]; ++i) names.emplace(FoldName(NodeName(hive, kids[i])), kids[i]);
+      std::free(kids);
+    }
+  }
+  auto it = names.find(FoldName(name));
+  return it == names.end() ? 0 : it->second;
 }
 
 KeyPos HiveRegistry::Walk(const KeyPos& from, const std::vector<std::string>& parts) const {
@@ -502,7 +523,7 @@ std::int32_t HiveRegistry::DeleteKey(Handle key, const std::string& subKey, bool
       return static_cast<std::int32_t>(err::AccessDenied);  // the link itself is not a key of the hive
   for (const KeyLayer& layer : parent.layers) {
     hive_h* h = layer.hive->h();
-    const std::size_t target = hivex_node_get_child(h, layer.node, parts.back().c_str());
+    const std::size_t target = FindChild(layer.hive, layer.node, parts.back());
     if (!target) continue;
     if (!tree && hivex_node_nr_children(h, target) > 0) return static_cast<std::int32_t>(err::AccessDenied);
     if (layer.hive->Dirty()) return 1016;
