@@ -29,6 +29,19 @@ CLI::Option* Registry::Modifier(CLI::Option* option) {
   return option;
 }
 
+void Registry::RunningSystemOnly(std::string name) { runningSystemOnly.insert(std::move(name)); }
+
+namespace {
+bool g_offlineDisk = false;
+}
+void SetOfflineDisk(bool offline) { g_offlineDisk = offline; }
+bool OfflineDisk() { return g_offlineDisk; }
+
+int RefuseOffline(std::ostream& err, const std::string& what) {
+  err << "tolvexa: " << what << " is not available on an offline disk\n";
+  return kBadUsage;
+}
+
 int BadUsage(std::ostream& err, const std::string& text) {
   std::string line = text;
   std::replace(line.begin(), line.end(), '\n', ' ');
@@ -73,7 +86,8 @@ std::string LongName(const CLI::Option* o) {
 
 constexpr const char* kFooter =
     "\nEvery command runs alone. Options may also be written Windows-style (/info, /list kernel).\n"
-    "  --machine FILE  run against the simulated machine described by a scenario file\n";
+    "  --machine FILE  run against the simulated machine described by a scenario file\n"
+    "  --offline DIR [--user NAME]  examine the Windows installation in DIR (a mounted disk; Linux build)\n";
 
 }  // namespace
 }  // namespace cli
@@ -87,7 +101,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   app.get_formatter()->column_width(34);
   app.get_formatter()->label("OPTIONS", "COMMAND");
 
-  Registry r{app, out, err, {}, {}, {}};
+  Registry r{app, out, err, {}, {}, {}, {}};
   auto* help = app.add_flag("--help,-h")->description("show this text")->group("Commands");
   std::vector<std::string> listArgs;
   auto* list = app.add_option("--list", listArgs,
@@ -113,6 +127,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (what.empty()) return BadUsage(err, "--list needs the name of a list");
         for (const ListCommand& l : r.lists) {
           if (l.name != what) continue;
+          if (OfflineDisk() && r.runningSystemOnly.count("--list " + what)) return RefuseOffline(err, "--list " + what);
           std::vector<std::string> rest(listArgs.begin() + 1, listArgs.end());
           for (CLI::Option* m : r.modifiers) {
             if (m->count() == 0) continue;
@@ -167,6 +182,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (!chosen->modifiers.count(name))
       return BadUsage(err, name + " is not used by " + chosen->option->get_name());
   }
+  if (OfflineDisk() && r.runningSystemOnly.count(chosen->option->get_name()))
+    return RefuseOffline(err, chosen->option->get_name());
   return chosen->run();
 }
 

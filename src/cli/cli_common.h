@@ -48,7 +48,17 @@ struct Registry {
                std::set<std::string> acceptedModifiers = {});
   // A modifier option, shared by the commands that name it.
   CLI::Option* Modifier(CLI::Option* option);
+  // Marks a command ("--seek") or a list ("--list processes") as one that needs the running
+  // system: on a disk examined offline it is refused.
+  void RunningSystemOnly(std::string name);
+  std::set<std::string> runningSystemOnly;
 };
+
+// The command line examines a Windows disk that is not running (tolvexa --offline DIR).
+void SetOfflineDisk(bool offline);
+bool OfflineDisk();
+// "tolvexa: WHAT is not available on an offline disk" on `err`, exit code 2.
+int RefuseOffline(std::ostream& err, const std::string& what);
 
 // The command groups (one file each).
 void AddSystemCommands(Registry& r);   // --info, --version-of

@@ -81,6 +81,7 @@ void AddConfigCommands(Registry& r) {
         what, [&r, what](const std::vector<std::string>& rest) { return ConfigCliList(what, rest, r.out, r.err); },
         what == "services" ? std::set<std::string>{"--filter"} : std::set<std::string>{});
   }
+  r.RunningSystemOnly("--list ports");
 }
 
 }  // namespace cli

@@ -118,10 +118,12 @@ void AddProcessCommands(Registry& r) {
     r.AddList(
         what, [&r, what](const std::vector<std::string>& rest) { return ProcessCliList(what, rest, r.out, r.err); },
         what == "processes" ? std::set<std::string>{"--force"} : std::set<std::string>{});
+    r.RunningSystemOnly("--list " + what);
   }
   auto name = std::make_shared<std::string>();
   r.Add(r.app.add_option("--seek", *name, "find the processes that hold a module of that name")->type_name("NAME"),
         [&r, name] { return SeekCli(*name, r.out, r.err); });
+  r.RunningSystemOnly("--seek");
 }
 
 }  // namespace cli

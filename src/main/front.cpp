@@ -9,34 +9,84 @@
 
 #include "cli/cli.h"
 #include "base/object_names.h"
+#include "cli/cli_common.h"
 #include "base/paths.h"
 #include "platform/sim/sim_machine.h"
 #include "ui/text_tables.h"
+#ifdef TV_HAVE_OFFLINE
+#include "platform/offline/offline_machine.h"
+#endif
 
 namespace tv {
 
-int FrontEnd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Platform* real) {
+namespace {
+
+// Takes `name VALUE` out of `args` into `value`. False (with the line on `err`) when it is given
+// twice or without its value.
+bool TakeOption(std::vector<std::string>& args, const std::string& name, const std::string& what, std::string& value,
+                bool& given, std::ostream& err) {
   std::vector<std::string> rest;
-  std::string machineFile;
-  bool haveMachine = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] != "--machine") {
+    if (args[i] != name) {
       rest.push_back(args[i]);
       continue;
     }
-    if (haveMachine) {
-      err << "tolvexa: --machine given twice\n";
-      return 2;
+    if (given) {
+      err << "tolvexa: " << name << " given twice\n";
+      return false;
     }
     if (i + 1 >= args.size() || args[i + 1].empty()) {
-      err << "tolvexa: --machine needs a FILE\n";
-      return 2;
+      err << "tolvexa: " << name << " needs " << what << "\n";
+      return false;
     }
-    machineFile = args[++i];
-    haveMachine = true;
+    value = args[++i];
+    given = true;
   }
+  args = std::move(rest);
+  return true;
+}
+
+}  // namespace
+
+int FrontEnd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Platform* real) {
+  std::vector<std::string> rest = args;
+  std::string machineFile, offlineDir, offlineUser;
+  bool haveMachine = false, haveOffline = false, haveUser = false;
+  if (!TakeOption(rest, "--machine", "a FILE", machineFile, haveMachine, err) ||
+      !TakeOption(rest, "--offline", "a DIR", offlineDir, haveOffline, err) ||
+      !TakeOption(rest, "--user", "a NAME", offlineUser, haveUser, err))
+    return 2;
+  if (haveUser && !haveOffline) {
+    err << "tolvexa: --user is used only with --offline DIR\n";
+    return 2;
+  }
+  if (haveOffline && haveMachine) {
+    err << "tolvexa: --offline and --machine cannot be given together\n";
+    return 2;
+  }
+  cli::SetOfflineDisk(false);
 
   std::unique_ptr<sim::SimMachine> machine;
+#ifdef TV_HAVE_OFFLINE
+  std::unique_ptr<offline::OfflineMachine> disk;
+  if (haveOffline) {
+    std::string why;
+    disk = offline::OfflineMachine::Open(offlineDir, offlineUser, why);
+    if (!disk) {
+      for (char& c : why)
+        if (c == '\n' || c == '\r') c = ' ';
+      err << "tolvexa: " << why << "\n";
+      return 2;
+    }
+    platform::Install(disk->platform());
+    cli::SetOfflineDisk(true);
+  } else
+#else
+  if (haveOffline) {
+    err << "tolvexa: --offline is available in the Linux build only\n";
+    return 2;
+  }
+#endif
   if (haveMachine) {
     try {
       machine = sim::LoadScenario(machineFile);
@@ -76,6 +126,12 @@ int FrontEnd(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     platform::Install(Platform{});
   }
+#ifdef TV_HAVE_OFFLINE
+  if (disk) {
+    cli::SetOfflineDisk(false);
+    platform::Install(Platform{});
+  }
+#endif
   return code;
 }
 

@@ -388,6 +388,10 @@ class TrustApi {
   // WinVerifyTrust with the generic verify action for an embedded signature. 0 when trusted,
   // otherwise the trust provider's error (for example 0x800B0100 no signature).
   virtual std::int32_t WinVerifyTrust(const std::string& path, bool showUi) = 0;
+  // Whether a trust verification service answers at all. False on a disk examined offline,
+  // where WinVerifyTrust answers 0x800B0100 (no signature) for every file: callers that rate
+  // files by their signature say once that signatures were not checked.
+  virtual bool TrustServiceAvailable() = 0;
 };
 
 // ------------------------------------------------------------ the whole set ----

@@ -167,6 +167,13 @@ TEST(SimScenario, SampleLoadsAndTheDefaultMachineIsTheSample) {
   EXPECT_EQ(s.services.size(), d->state.services.size());
 }
 
+TEST(SimScenario, TheTrustServiceIsThereUnlessTheScenarioSaysOtherwise) {
+  EXPECT_TRUE(tv::sim::LoadScenarioText("{}")->platform().trust->TrustServiceAvailable());
+  auto m = tv::sim::LoadScenarioText(R"({"trustService": false})");
+  EXPECT_FALSE(m->platform().trust->TrustServiceAvailable());
+  EXPECT_THROW(tv::sim::LoadScenarioText(R"({"trustService": 0})"), std::runtime_error);
+}
+
 TEST(SimScenario, MalformedFilesFailWithAReadableMessage) {
   const std::pair<const char*, const char*> cases[] = {
       {"{", "not valid JSON"},

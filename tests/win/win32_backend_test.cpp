@@ -934,6 +934,7 @@ TEST(Win32Trust, UnsignedProgramIsNotVerified) {
   EXPECT_EQ(static_cast<std::int32_t>(0x800B0100u), r) << std::hex << r;
   const std::uint32_t why = P().system->GetLastError();
   EXPECT_TRUE(why == 0x800B0100u || why == 0x800B0003u || why == 0x800B0001u) << std::hex << why;
+  EXPECT_TRUE(P().trust->TrustServiceAvailable());
 }
 
 }  // namespace

@@ -356,6 +356,7 @@ struct SimMachine::Impl final : public SystemApi,
   int RecycleFile(const std::string& path) override;
   std::int32_t SHEmptyRecycleBinA(Handle owner, const std::string& rootPath, std::uint32_t flags) override;
   std::int32_t WinVerifyTrust(const std::string& path, bool showUi) override;
+  bool TrustServiceAvailable() override;
 };
 
 }  // namespace tv::sim

@@ -379,7 +379,8 @@ void Load(SimMachine& m, const Json& root) {
              "processes", "handles", "windows", "kernelModules", "services", "tcp", "udp", "rawOwners",
              "transportDevicesPresent", "tcpTableFails", "udpTableFails", "devices", "objectTypes",
              "debugPrivilegeAvailable", "threadHasToken", "signatures", "tickCount", "processorCount", "cpuLoad", "codePage",
-             "localTime", "memory", "failingInfoClasses"});
+             "localTime", "memory", "failingInfoClasses",
+             "trustService"});
   if (root.contains("version")) {
     const Json& v = root["version"];
     CheckKeys(v, "version", {"major", "minor", "build", "platformId", "csdVersion"});
@@ -617,6 +618,7 @@ void Load(SimMachine& m, const Json& root) {
         st.signatureLastErrors[key] = static_cast<std::uint32_t>(Num(it.value()["lastError"], w + ".lastError"));
     }
   }
+  Get(root, "trustService", st.trustServiceAvailable, "top level");
 }
 }  // namespace
 

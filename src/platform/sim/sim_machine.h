@@ -204,6 +204,7 @@ struct MachineState {
   std::map<std::string, std::int32_t> signatures;  // path (lower case) -> WinVerifyTrust result
   // path (lower case) -> the last error the trust provider leaves (default: the result itself)
   std::map<std::string, std::uint32_t> signatureLastErrors;
+  bool trustServiceAvailable = true;  // false: no trust service (TrustServiceAvailable)
 
   // Further object type numbers of the handle table (Windows XP numbering).
   std::uint8_t jobObjectType = 7, eventObjectType = 9, sectionObjectType = 19, keyObjectType = 20;

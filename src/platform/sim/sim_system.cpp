@@ -322,4 +322,9 @@ std::int32_t SimMachine::Impl::WinVerifyTrust(const std::string& path, bool) {
   return static_cast<std::int32_t>(0x800B0100u);  // TRUST_E_NOSIGNATURE
 }
 
+bool SimMachine::Impl::TrustServiceAvailable() {
+  auto g = Enter("TrustServiceAvailable");
+  return st.trustServiceAvailable;
+}
+
 }  // namespace tv::sim

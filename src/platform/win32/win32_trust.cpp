@@ -44,6 +44,9 @@ class Win32Trust final : public TrustApi {
     }
     return static_cast<std::int32_t>(result);
   }
+
+  // The trust provider is part of every Windows the tool runs on.
+  bool TrustServiceAvailable() override { return true; }
 };
 
 }  // namespace
