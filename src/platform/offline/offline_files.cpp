@@ -302,7 +302,17 @@ class HostFiles::Impl::ForwardSystem final : public SystemApi {
   std::uint32_t GetACP() override { return Other().GetACP(); }
   std::string AnsiToUtf8(const std::string& ansi) override { return Other().AnsiToUtf8(ansi); }
   std::string Utf8ToAnsi(const std::string& utf8) override { return Other().Utf8ToAnsi(utf8); }
-
+  void GetLocalTime(SystemTime& out) override { Other().GetLocalTime(out); }
+  std::string GetDateFormatA(std::uint32_t flags, const SystemTime& date) override {
+    return Other().GetDateFormatA(flags, date);
+  }
+  std::string GetTimeFormatA(std::uint32_t flags, const SystemTime& time) override {
+    return Other().GetTimeFormatA(flags, time);
+  }
+  void GlobalMemoryStatus(MemoryStatus& out) override { Other().GlobalMemoryStatus(out); }
+  bool sndPlaySoundA(const std::string& path, std::uint32_t flags) override {
+    return Other().sndPlaySoundA(path, flags);
+  }
 
  private:
   SystemApi& Other() {

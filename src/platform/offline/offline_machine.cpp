@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <thread>
 
 #include "platform/layouts.h"
@@ -365,6 +366,55 @@ struct OfflineMachine::Impl final : public SystemApi,
   std::string Utf8ToAnsi(const std::string& utf8) override {
     return codePage == 65001 ? utf8 : Convert(utf8, "CP" + std::to_string(codePage), "UTF-8", true);
   }
+  // The clock is the examining machine's; dates and times read as in English (United States).
+  void GetLocalTime(SystemTime& out) override {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t t = std::chrono::system_clock::to_time_t(now);
+    std::tm tm{};
+    ::localtime_r(&t, &tm);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    out = SystemTime{static_cast<std::uint16_t>(tm.tm_year + 1900), static_cast<std::uint16_t>(tm.tm_mon + 1),
+                     static_cast<std::uint16_t>(tm.tm_wday),       static_cast<std::uint16_t>(tm.tm_mday),
+                     static_cast<std::uint16_t>(tm.tm_hour),       static_cast<std::uint16_t>(tm.tm_min),
+                     static_cast<std::uint16_t>(tm.tm_sec),        static_cast<std::uint16_t>(ms)};
+  }
+  std::string GetDateFormatA(std::uint32_t flags, const SystemTime& d) override {
+    static const char* const kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+    static const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                          "July",    "August",   "September", "October", "November", "December"};
+    if (d.wMonth < 1 || d.wMonth > 12 || d.wDay < 1 || d.wDay > 31 || d.wYear < 1601) {
+      SetLastErrorValue(err::InvalidParameter);
+      return {};
+    }
+    SetLastErrorValue(0);
+    if (flags & 2) {  // DATE_LONGDATE
+      std::tm tm{};
+      tm.tm_year = d.wYear - 1900;
+      tm.tm_mon = d.wMonth - 1;
+      tm.tm_mday = d.wDay;
+      tm.tm_hour = 12;
+      ::timegm(&tm);  // fills in the day of the week
+      return std::string(kDays[tm.tm_wday]) + ", " + kMonths[d.wMonth - 1] + " " + std::to_string(d.wDay) + ", " +
+             std::to_string(d.wYear);
+    }
+    return std::to_string(d.wMonth) + "/" + std::to_string(d.wDay) + "/" + std::to_string(d.wYear);
+  }
+  std::string GetTimeFormatA(std::uint32_t, const SystemTime& t) override {
+    if (t.wHour > 23 || t.wMinute > 59 || t.wSecond > 59 || t.wMilliseconds > 999) {
+      SetLastErrorValue(err::InvalidParameter);
+      return {};
+    }
+    SetLastErrorValue(0);
+    auto two = [](int v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    const int h12 = t.wHour % 12 == 0 ? 12 : t.wHour % 12;
+    return std::to_string(h12) + ":" + two(t.wMinute) + ":" + two(t.wSecond) + (t.wHour < 12 ? " AM" : " PM");
+  }
+  // The examined system is not running: it has no memory in use.
+  void GlobalMemoryStatus(MemoryStatus& out) override {
+    out = MemoryStatus{};
+    out.dwLength = sizeof(MemoryStatus);
+  }
+  bool sndPlaySoundA(const std::string&, std::uint32_t) override { return false; }
 
   // ------------------------------------------ ProcessApi: nothing runs ----
   Handle CreateToolhelp32Snapshot(std::uint32_t, std::uint32_t) override {
@@ -544,6 +594,9 @@ struct OfflineMachine::Impl final : public SystemApi,
     return 31;  // SE_ERR_NOASSOC: nothing of the disk can be started from here
   }
   int RecycleFile(const std::string&) override { return 5; }  // the disk's recycle bin is not driven from outside
+  std::int32_t SHEmptyRecycleBinA(Handle, const std::string&, std::uint32_t) override {
+    return static_cast<std::int32_t>(0x80004005);  // E_FAIL, for the same reason
+  }
 
   // -------------------------------------------------------------- TrustApi ----
   std::int32_t WinVerifyTrust(const std::string&, bool) override {
