@@ -169,7 +169,16 @@ int Fail(const std::string& why) {
 
 }  // namespace
 
+int Drive(int argc, char** argv);
+
+// The last line of every run, so that a caller that cannot wait for the process sees the end.
 int main(int argc, char** argv) {
+  int code = Drive(argc, argv);
+  Say("end");
+  return code;
+}
+
+int Drive(int argc, char** argv) {
   if (argc < 2) return Fail("usage: gui_driver COMMAND ...");
   std::string cmd = argv[1];
   auto arg = [&](int i, const char* def = "") { return i < argc ? argv[i] : def; };
@@ -312,6 +321,7 @@ int main(int argc, char** argv) {
     wchar_t buf[256] = {};
     DWORD_PTR got = 0;
     SendMessageTimeoutW(top, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 3000, &got);
+    buf[got < 255 ? got : 255] = L'\0';  // only what the window said it wrote
     Say("gettext " + std::to_string(got) + " \"" + Utf8(buf) + "\"");
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(top, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Renamed by another program"), SMTO_ABORTIFHUNG,
