@@ -13,11 +13,32 @@ file(GLOB TV_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/wi
 tv_library(tolvexa_win32 ${TV_WIN32_SOURCES})
 tv_link(tolvexa_win32 tolvexa_core ${TV_WIN_SYSTEM_LIBS})
 
+# ------------------------------------------------------------ widget layer ----
+# The windows over Win32 and the common controls.
+file(GLOB TV_WIN32UI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/ui/win32/*.cpp)
+tv_library(tolvexa_win32ui ${TV_WIN32UI_SOURCES})
+tv_link(tolvexa_win32ui tolvexa_core ${TV_WIN_SYSTEM_LIBS})
+
+# Icons and the alert sound, drawn at build time by res/make_resources.py into
+# generated/media (with the resource script res/media.rc includes).
+find_program(TV_PYTHON3 python3 REQUIRED)
+set(TV_MEDIA_DIR ${CMAKE_BINARY_DIR}/generated/media)
+add_custom_command(
+  OUTPUT ${TV_MEDIA_DIR}/tv_media.rc
+  COMMAND ${TV_PYTHON3} ${CMAKE_SOURCE_DIR}/res/make_resources.py ${TV_MEDIA_DIR}
+  DEPENDS ${CMAKE_SOURCE_DIR}/res/make_resources.py
+  COMMENT "Drawing the icons and the alert sound"
+  VERBATIM)
+add_custom_target(tv_media DEPENDS ${TV_MEDIA_DIR}/tv_media.rc)
+set_source_files_properties(res/media.rc PROPERTIES OBJECT_DEPENDS ${TV_MEDIA_DIR}/tv_media.rc)
+
 # ------------------------------------------------------------------- tolvexa.exe ----
 if(TV_WIN32_SOURCES AND TV_FRONT_SOURCES)
-  add_executable(tolvexa WIN32 src/main/win_main.cpp ${TV_FRONT_SOURCES} res/tolvexa.rc)
-  target_link_libraries(tolvexa PRIVATE tolvexa_core tolvexa_sim tolvexa_win32)
+  file(GLOB TV_MAIN_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/main/win_*.cpp)
+  add_executable(tolvexa WIN32 ${TV_MAIN_WIN_SOURCES} ${TV_FRONT_SOURCES} res/tolvexa.rc res/media.rc)
+  target_link_libraries(tolvexa PRIVATE tolvexa_core tolvexa_sim tolvexa_win32 tolvexa_win32ui)
   target_include_directories(tolvexa PRIVATE ${CMAKE_SOURCE_DIR}/res ${CMAKE_BINARY_DIR}/generated)
+  add_dependencies(tolvexa tv_media)
   set_source_files_properties(res/tolvexa.rc PROPERTIES
     OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/res/tolvexa.manifest;${CMAKE_SOURCE_DIR}/res/tolvexa.ico;${CMAKE_BINARY_DIR}/generated/tv_version.h")
 else()
@@ -59,9 +80,10 @@ endforeach()
 file(GLOB TV_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp
      ${CMAKE_SOURCE_DIR}/tests/common/*.cpp ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 if(TV_WIN_TESTS)
-  add_executable(tolvexa_tests ${TV_WIN_TESTS} ${TV_FRONT_SOURCES})
-  target_include_directories(tolvexa_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  target_link_libraries(tolvexa_tests PRIVATE tolvexa_core tolvexa_sim tolvexa_win32 gtest gtest_main)
+  add_executable(tolvexa_tests ${TV_WIN_TESTS} ${TV_FRONT_SOURCES} res/media.rc)
+  target_include_directories(tolvexa_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_BINARY_DIR}/generated)
+  target_link_libraries(tolvexa_tests PRIVATE tolvexa_core tolvexa_sim tolvexa_win32 tolvexa_win32ui gtest gtest_main)
+  add_dependencies(tolvexa_tests tv_media)
   target_compile_definitions(tolvexa_tests PRIVATE TV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   set_target_properties(tolvexa_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
   if(TV_HELPER_TARGETS)

@@ -2,17 +2,18 @@
 //
 // With arguments the program is a command-line tool: it writes to the standard handles it was
 // given (a pipe, a file, or Wine's terminal) or, when it has none, to the console of the
-// process that started it. Until the main window exists, starting it without arguments does
-// what --info does.
+// process that started it. Without arguments it is the windowed program: the start-up
+// sequence and the main window over the Win32 widget layer.
 #include <string>
 #include <vector>
 #include <ostream>
 #include <streambuf>
 
-#include "base/paths.h"
+#include "app/startup.h"
 #include "main/front.h"
 #include "platform/api.h"
 #include "platform/win32/win32_platform.h"
+#include "ui/win32/win32_toolkit.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -136,29 +137,22 @@ std::vector<std::string> Arguments() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const std::vector<std::string> args = Arguments();
+  const tv::Platform& real = tv::win32::RealPlatform();
+  tv::platform::Install(real);
+
+  if (args.empty()) {
+    tv::ui::Win32Toolkit kit;
+    tv::ui::InstallToolkit(&kit);
+    int code = tv::app::StartUp(kit);
+    tv::ui::InstallToolkit(nullptr);
+    return code;
+  }
 
   HandleBuf outBuf(OutputHandle(STD_OUTPUT_HANDLE));
   HandleBuf errBuf(OutputHandle(STD_ERROR_HANDLE));
   std::ostream out(&outBuf);
   std::ostream err(&errBuf);
-
-  const tv::Platform& real = tv::win32::RealPlatform();
-  tv::platform::Install(real);
-  int code = 0;
-  if (!args.empty()) {
-    code = tv::FrontEnd(args, out, err, &real);
-  } else {
-    // The main window arrives later; until then the bare program shows what --info shows and
-    // the version strings of a few system files.
-    code = tv::FrontEnd({"--info"}, out, err, &real);
-    const tv::FolderValues& folders = tv::Folders();
-    const std::string files[] = {folders.SysDir + "ntdll.dll", folders.SysDir + "kernel32.dll",
-                                 folders.WinDir + "explorer.exe"};
-    for (const std::string& file : files) {
-      out << "\n" << file << "\n";
-      tv::FrontEnd({"--version-of", file}, out, err, &real);
-    }
-  }
+  int code = tv::FrontEnd(args, out, err, &real);
   out.flush();
   err.flush();
   return code;
