@@ -304,11 +304,15 @@ class SeekDeleteTest : public FrmModuleTest {
   void SetUp() override {
     FrmModuleTest::SetUp();
     AddProc(2000, "C:\\Apps\\a.exe");
-    P(2000).modules.push_back(Mod(first, 0x10000000));
     AddProc(3000, "C:\\Apps\\b.exe");
-    P(3000).modules.push_back(Mod(second, 0x10000000));
     AddProc(4000, "C:\\Apps\\c.exe");
-    P(4000).modules.push_back(Mod(second, 0x30000000));
+    Load();
+  }
+  // Each owner holds its image and evil.dll; both files exist.
+  void Load() {
+    P(2000).modules = {P(2000).modules[0], Mod(first, 0x10000000)};
+    P(3000).modules = {P(3000).modules[0], Mod(second, 0x10000000)};
+    P(4000).modules = {P(4000).modules[0], Mod(second, 0x30000000)};
   }
   // Seeks evil.dll, selects row 0 only, makes the module of `stuck` impossible to unload
   // and presses Delete.
@@ -361,6 +365,7 @@ TEST_F(SeekDeleteTest, OwnerThatKeepsTheModuleIsTerminatedOnYesAndStopsOnNo) {
 
   kit.recorder.messages.clear();
   kit.recorder.answers = {kYes, kYes};
+  Load();
   SeekAndDelete({3000});
   EXPECT_EQ(Texts(), (std::vector<std::string>{ask, Stuck(3000, "b.exe")}));
   EXPECT_FALSE(P(3000).alive);
@@ -386,10 +391,7 @@ TEST_F(SeekDeleteTest, OwnerThatSurvivesTerminationLeadsToTheForcedDeletionOfThe
     forced.clear();
     kit.recorder.answers = c.answers;
     forceResult = c.forceResult;
-    if (!Exists(first)) m.AddFile(first);
-    P(2000).modules = {P(2000).modules[0], {"evil.dll", first, 0x10000000, 0x1000}};
-    P(3000).modules = {P(3000).modules[0], {"evil.dll", second, 0x10000000, 0x1000}};
-    P(4000).modules = {P(4000).modules[0], {"evil.dll", second, 0x30000000, 0x1000}};
+    Load();
     SeekAndDelete({3000});
     std::vector<std::string> want = {ask, Stuck(3000, "b.exe"), forceAsk};
     if (c.texts.size() > 3) want.push_back(c.texts[3]);

@@ -210,9 +210,10 @@ TEST_F(ProcessViewTest, ModuleAndThreadCommandsOpenTheWindowInTheRightMode) {
     std::string firstCaption, firstCell;
   } cases[] = {
       {4, process::kMenuModules, 3, "&ModuleName", "ntoskrnl.exe"},
-      {0, process::kMenuModules, 1, "&ModuleName", ""},
+      // As the module snapshot reads identifier 0: the tool's own process.
+      {0, process::kMenuModules, 1, "&ModuleName", "tolvexa.exe"},
       {2000, process::kMenuModules, 1, "&ModuleName", "editor.exe"},
-      {2000, process::kMenuThreads, 2, "&TID", ""},
+      {2000, process::kMenuThreads, 2, "&TID", "2004"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.pid) + " / " + std::to_string(c.index));
