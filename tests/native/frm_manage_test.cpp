@@ -96,6 +96,7 @@ TEST_F(FrmManageTest, ShowsFiveFixedColumns) {
 }
 
 struct RemoveCase {
+  std::string name;
   std::vector<int> selected;
   std::vector<std::string> left;
 };
@@ -119,9 +120,10 @@ TEST_P(RemoveTest, DropsEverySelectedRowWithoutAsking) {
 
 INSTANTIATE_TEST_SUITE_P(
     Selections, RemoveTest,
-    ::testing::Values(RemoveCase{{0, 1, 2}, {}},
-                      RemoveCase{{0, 2}, {"C:\\Dl\\a.exe"}},
-                      RemoveCase{{}, {"C:\\Dl\\b.exe", "C:\\Dl\\a.exe", "C:\\Dl\\c.exe"}}));
+    ::testing::Values(RemoveCase{"All", {0, 1, 2}, {}},
+                      RemoveCase{"FirstAndLast", {0, 2}, {"C:\\Dl\\a.exe"}},
+                      RemoveCase{"None", {}, {"C:\\Dl\\b.exe", "C:\\Dl\\a.exe", "C:\\Dl\\c.exe"}}),
+    [](const ::testing::TestParamInfo<RemoveCase>& info) { return info.param.name; });
 
 TEST_F(FrmManageTest, VerifyChecksOnlyTheFirstSelectedRow) {
   TrustThreeFiles();

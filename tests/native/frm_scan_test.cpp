@@ -96,6 +96,7 @@ TEST_F(FrmScanTest, SmartScanFillsTheWindowAndEndsIdle) {
 // Each cleaning command cleans exactly its threats: their files and start-up values go, the
 // others stay listed as they were.
 struct CleanCase {
+  std::string name;
   int item;
   std::string selectRisk;  // for "Clean &Selected Items"
   std::vector<std::string> left;
@@ -127,10 +128,11 @@ TEST_P(CleaningCommandTest, CleansItsThreatsAndKeepsTheOthers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Items, CleaningCommandTest,
-    ::testing::Values(CleanCase{scan::kCleanDangerousAndPotential, "", {}},  // Unknown included
-                      CleanCase{scan::kCleanDangerous, "", {"Potential", "Unknown"}},
-                      CleanCase{scan::kCleanPotential, "", {"Dangerous", "Unknown"}},
-                      CleanCase{scan::kCleanSelected, "Potential", {"Dangerous", "Unknown"}}));
+    ::testing::Values(CleanCase{"DangerousAndPotential", scan::kCleanDangerousAndPotential, "", {}},  // Unknown too
+                      CleanCase{"Dangerous", scan::kCleanDangerous, "", {"Potential", "Unknown"}},
+                      CleanCase{"Potential", scan::kCleanPotential, "", {"Dangerous", "Unknown"}},
+                      CleanCase{"Selected", scan::kCleanSelected, "Potential", {"Dangerous", "Unknown"}}),
+    [](const ::testing::TestParamInfo<CleanCase>& info) { return info.param.name; });
 
 class CleanAllTest : public FrmScanTest, public ::testing::WithParamInterface<int> {};
 
@@ -166,7 +168,10 @@ TEST_P(CleanAllTest, AsksFirstAndNoChangesNothing) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, CleanAllTest, ::testing::Values(ui::mb::IdNo, ui::mb::IdYes));
+INSTANTIATE_TEST_SUITE_P(Answers, CleanAllTest, ::testing::Values(ui::mb::IdNo, ui::mb::IdYes),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return std::string(info.param == ui::mb::IdNo ? "No" : "Yes");
+                         });
 
 TEST_F(FrmScanTest, AddAllToTrustListMovesEveryThreatDuplicatesIncluded) {
   AddFile("C:\\evil\\bad.exe");
@@ -303,6 +308,25 @@ TEST_P(ClosingTest, DuringAScanHidesTheWindowAndTheScanFinishes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ButtonOrCloseBox, ClosingTest, ::testing::Bool());
+
+// The program's end unloads the window even during a scan: the scan stops at its next item,
+// the window closes, and the main window is not shown again.
+TEST_F(FrmScanTest, UnloadStopsARunningScanAndClosesTheWindow) {
+  ThreeThreats();
+  FrmScan w(kit, Hooks());
+  w.Show(scan::kModeSmart);
+  kit.onDoEvents = [&] {
+    if (!Form(w).Closed()) w.Unload();
+  };
+  Press(w, 0);
+  kit.onDoEvents = nullptr;
+  EXPECT_TRUE(Form(w).Closed());
+  EXPECT_EQ(mainShown, 0);
+  EXPECT_TRUE(ScanStopped());
+  EXPECT_EQ(ThreatCount(), 0);  // stopped after the first (Normal) item
+  w.Unload();                   // a second time: nothing
+  EXPECT_EQ(mainShown, 0);
+}
 
 // Stop at the first chance (before any threat) or once the first threat is listed.
 class StopTest : public FrmScanTest, public ::testing::WithParamInterface<bool> {};
