@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,7 @@ struct RemoveCase {
   std::vector<int> selected;
   std::vector<std::string> left;
 };
+void PrintTo(const RemoveCase& c, std::ostream* os) { *os << c.name; }
 class RemoveTest : public FrmManageTest, public ::testing::WithParamInterface<RemoveCase> {};
 
 TEST_P(RemoveTest, DropsEverySelectedRowWithoutAsking) {

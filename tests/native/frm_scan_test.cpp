@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,7 @@ struct CleanCase {
   std::string selectRisk;  // for "Clean &Selected Items"
   std::vector<std::string> left;
 };
+void PrintTo(const CleanCase& c, std::ostream* os) { *os << c.name; }
 class CleaningCommandTest : public FrmScanTest, public ::testing::WithParamInterface<CleanCase> {};
 
 TEST_P(CleaningCommandTest, CleansItsThreatsAndKeepsTheOthers) {
@@ -307,7 +309,9 @@ TEST_P(ClosingTest, DuringAScanHidesTheWindowAndTheScanFinishes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(ButtonOrCloseBox, ClosingTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(By, ClosingTest, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
+  return std::string(info.param ? "CloseBox" : "CloseButton");
+});
 
 // The program's end unloads the window even during a scan: the scan stops at its next item,
 // the window closes, and the main window is not shown again.
@@ -358,7 +362,9 @@ TEST_P(StopTest, EndsTheScanAndProcessNeedsAThreat) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BeforeOrAfterAThreat, StopTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(When, StopTest, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
+  return std::string(info.param ? "AfterAThreat" : "BeforeAnyThreat");
+});
 
 TEST_F(FrmScanTest, MemoryScanIsOfferedWithItsColumnsAndShorterMenu) {
   AddFile("C:\\evil\\bad.dll");
