@@ -324,6 +324,8 @@ class RecordingToolkit : public Toolkit {
   // Answers for pop-up menus, in order (-1 when empty: the menu was dismissed).
   std::deque<int> menuPicks;
   std::vector<Menu> menusShown;
+  // Run by Run() (the event loop), e.g. to drive the main window the program shows.
+  std::function<void()> onRun;
   // Run on each DoEvents (after counting it), e.g. to press Stop during a scan.
   std::function<void()> onDoEvents;
   // Everything shown or asked of the shell, in order: "show NAME", "modal NAME", "hide NAME",
