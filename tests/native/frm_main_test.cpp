@@ -158,6 +158,26 @@ TEST_F(MainWindowTest, ScanAndKernelTabsOpenTheirWindowsAndKeepTheCurrentTab) {
   EXPECT_FALSE(Form().TimerNamed("TimerCPU")->Enabled());
 }
 
+TEST_F(MainWindowTest, StartPaneButtonsSwitchToTheirTabs) {
+  Open();
+  struct Case {
+    const char* control;
+    int tab;
+    const char* firstCaption;
+  };
+  for (const Case& c : {Case{"QuickStartButton(0)", 4, "Group"}, Case{"QuickStartButton(1)", 2, "ImageName"},
+                        Case{"AdvancedButton(0)", 7, "Name"}}) {
+    SCOPED_TRACE(c.control);
+    Click("Command1(0)");
+    ASSERT_TRUE(Click(c.control));
+    EXPECT_EQ(window_->CurrentTab(), c.tab);
+    EXPECT_EQ(Front(), "lsvProcesses");
+    EXPECT_EQ(List().GetColumn(0).caption, c.firstCaption);
+  }
+  EXPECT_EQ(Form().Get<ui::RecHoverLabel>("AdvancedButton(1)")->ToolTip(), "Delete obstinate file");
+  EXPECT_EQ(Form().Get<ui::RecHoverLabel>("QuickStartButton(2)")->Text(), "Clean Junk File");
+}
+
 // The right-button release opens the menu of the tab whose rows the list shows, and a pick goes
 // to that tab with the list.
 TEST_F(MainWindowTest, RightButtonOpensTheTabMenuAndPassesThePick) {

@@ -38,7 +38,9 @@ class StartupSequenceTest : public MainWindowTest {
       shownLog = Get<ui::RecLabel>("LabState").Text();
       if (during) during(*main);
     };
-    return app::StartUp(kit);
+    const int code = app::StartUp(kit);
+    kit.onRun = nullptr;
+    return code;
   }
   std::string shownLog;
 };
