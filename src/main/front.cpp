@@ -3,15 +3,18 @@
 #include "main/front.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <stdexcept>
 
+#include "app/startup.h"
 #include "cli/cli.h"
 #include "base/object_names.h"
 #include "cli/cli_common.h"
 #include "base/paths.h"
 #include "platform/sim/sim_machine.h"
+#include "ui/recording.h"
 #include "ui/text_tables.h"
 #ifdef TV_HAVE_OFFLINE
 #include "platform/offline/offline_machine.h"
@@ -48,7 +51,12 @@ bool TakeOption(std::vector<std::string>& args, const std::string& name, const s
 
 }  // namespace
 
-int FrontEnd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Platform* real) {
+namespace {
+
+// Chooses and installs the machine the line names, runs `body` with the rest of the line, and
+// takes the machine down again.
+int OnMachine(const std::vector<std::string>& args, std::ostream& err, const Platform* real,
+              const std::function<int(std::vector<std::string>&)>& body) {
   std::vector<std::string> rest = args;
   std::string machineFile, offlineDir, offlineUser;
   bool haveMachine = false, haveOffline = false, haveUser = false;
@@ -109,10 +117,7 @@ int FrontEnd(const std::vector<std::string>& args, std::ostream& out, std::ostre
     platform::Install(machine->platform());
   }
 
-  InitFolders();
-  Language() = "Default";
-  LoadTextTables();
-  int code = RunCli(rest, out, err);
+  int code = body(rest);
   if (machine) {
     // A name query that hung (a simulated pipe) is still running on its worker.
     // Let it return and finish with the machine before the machine goes away; should it not
@@ -133,6 +138,44 @@ int FrontEnd(const std::vector<std::string>& args, std::ostream& out, std::ostre
   }
 #endif
   return code;
+}
+
+}  // namespace
+
+int FrontEnd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Platform* real) {
+  return OnMachine(args, err, real, [&](std::vector<std::string>& rest) {
+    InitFolders();
+    Language() = "Default";
+    LoadTextTables();
+    return RunCli(rest, out, err);
+  });
+}
+
+bool IsWindowedLine(const std::vector<std::string>& args) {
+  return args.empty() || (args.size() == 2 && args[0] == "--machine");
+}
+
+int WindowedFrontEnd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  return OnMachine(args, err, nullptr, [&](std::vector<std::string>&) {
+    ui::RecordingToolkit kit;
+    kit.onRun = [&] {
+      app::FrmMain* main = app::MainWindow();
+      if (!main) return;
+      out << main->form().Text() << "\n";
+      auto* log = dynamic_cast<ui::Label*>(main->form().Find("LabState"));
+      std::string text = log ? log->Text() : std::string();
+      for (std::size_t start = 0; start <= text.size();) {
+        std::size_t end = text.find("\r\n", start);
+        out << text.substr(start, end == std::string::npos ? std::string::npos : end - start) << "\n";
+        if (end == std::string::npos) break;
+        start = end + 2;
+      }
+    };
+    int code = app::StartUp(kit);
+    for (const auto& m : kit.recorder.messages) err << m.title << ": " << m.text << "\n";
+    ui::InstallToolkit(nullptr);
+    return code;
+  });
 }
 
 }  // namespace tv

@@ -10,4 +10,9 @@
 namespace tv {
 // `real`: the real platform of this build, or nullptr on Linux.
 int FrontEnd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Platform* real);
+// A line with no arguments, or with only --machine FILE: the windowed program.
+bool IsWindowedLine(const std::vector<std::string>& args);
+// The windowed program over the recording toolkit (nothing is drawn) on the simulated machine:
+// prints the main window's caption and its initialisation log, one line each.
+int WindowedFrontEnd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 }

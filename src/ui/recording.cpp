@@ -233,7 +233,10 @@ void RecordingToolkit::DoEvents() {
 std::unique_ptr<Form> RecordingToolkit::CreateForm(const std::string& name, const std::string& caption, const Size& client) {
   return std::make_unique<RecForm>(*this, name, caption, client);
 }
-void RecordingToolkit::Run() { events.push_back("run"); }
+void RecordingToolkit::Run() {
+  events.push_back("run");
+  if (onRun) onRun();
+}
 void RecordingToolkit::AddTrayIcon(Form& owner, const TrayIcon& icon) {
   trayShown = true;
   trayOwner = &owner;

@@ -15,6 +15,9 @@ namespace tv::ui {
 
 class RecordingToolkit;
 
+// One counter for every kind of control, so that front orders compare across kinds.
+inline long g_recFrontCounter = 0;
+
 // State shared by every recorded control.
 template <class Base>
 class RecControl : public Base {
@@ -29,7 +32,7 @@ class RecControl : public Base {
   bool Enabled() const override { return enabled_; }
   void SetBounds(const Rect& r) override { bounds_ = r; }
   Rect Bounds() const override { return bounds_; }
-  void BringToFront() override { front_ = ++frontCounter_; }
+  void BringToFront() override { front_ = ++g_recFrontCounter; }
   void SetToolTip(const std::string& t) override { tip_ = t; }
   void SetFocus() override { focused_ = true; }
   // Order in which controls were brought to the front (0: never).
@@ -43,7 +46,6 @@ class RecControl : public Base {
   bool visible_ = true, enabled_ = true, focused_ = false;
   std::string tip_;
   long front_ = 0;
-  static inline long frontCounter_ = 0;
 };
 
 class RecButton : public RecControl<Button> {
@@ -324,6 +326,8 @@ class RecordingToolkit : public Toolkit {
   // Answers for pop-up menus, in order (-1 when empty: the menu was dismissed).
   std::deque<int> menuPicks;
   std::vector<Menu> menusShown;
+  // Run by Run() (the event loop), e.g. to drive the main window the program shows.
+  std::function<void()> onRun;
   // Run on each DoEvents (after counting it), e.g. to press Stop during a scan.
   std::function<void()> onDoEvents;
   // Everything shown or asked of the shell, in order: "show NAME", "modal NAME", "hide NAME",
