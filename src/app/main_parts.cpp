@@ -1,40 +1,53 @@
-// The main window's list tabs over the engines as they are: each tab runs its engine's refresh
-// and shows the rows and the count. The pop-up menus and the other windows are wired where the
-// program is put together.
-#include "app/frm_main.h"
+// The program put together: the main window's list tabs with their pop-up menus, the module
+// window, the scan window and the about box, over the engines and windows of each subsystem.
+#include <memory>
 
-#include "net/ports.h"
+#include "app/frm_main.h"
+#include "net/port_menu.h"
+#include "process/frm_module.h"
 #include "process/process_list.h"
-#include "sysconfig/services.h"
-#include "sysconfig/startup.h"
-#include "ui/text_tables.h"
+#include "process/process_view.h"
+#include "scan/frm_scan.h"
+#include "sysconfig/config_menus.h"
+#include "tools/file_delete.h"
+#include "ui/frm_about.h"
 
 namespace tv::app {
 
 namespace {
 
-void Show(ui::ListHost& host, const ui::ListContent& content) {
-  if (host.list) {
-    host.list->ClearRows();
-    host.list->AddRows(content.rows);
-  }
-  if (host.status) host.status->SetPanelText(1, content.status);
+bool ForceDelete(std::string& path) { return ForceDeleteFile(path, true) == 1; }
+
+ui::Form* MainForm() {
+  ui::Toolkit* kit = ui::CurrentToolkit();
+  return kit ? kit->MainForm() : nullptr;
 }
 
-// Rows of the process snapshot: name, PID, Rootkit, path, company, description, version.
-ui::ListContent ProcessRows() {
-  ui::ListContent c;
-  const ProcessList& list = GetProcessList();
-  for (const ProcessRecord& r : list) {
-    ui::ListRow row;
-    row.text = r.ImageName;
-    row.subItems = {std::to_string(r.PID), r.Rootkit ? MainText()[13] : MainText()[14], r.PathName,
-                    r.Company, r.Description, r.Version};
-    c.rows.push_back(std::move(row));
-  }
-  c.status = MainText()[20] + std::to_string(list.size()) + " , " + MainText()[21] +
-             std::to_string(list.HiddenCount());
-  return c;
+void OpenModuleWindow(int mode, int pid) {
+  ui::Toolkit* kit = ui::CurrentToolkit();
+  if (!kit) return;
+  process::ModuleViewMode() = mode;
+  process::ModuleViewPID() = pid;
+  process::ModuleWindowHooks hooks;
+  hooks.forceDelete = ForceDelete;
+  process::ShowModuleWindow(*kit, MainForm(), hooks);
+}
+
+// The process commands refresh the snapshot themselves; while one runs (and while the tab is
+// filled) each refresh redraws the shared list. At other times a refresh (the memory scan takes
+// one) leaves the list of whatever tab is shown alone.
+class ProcessListBinding {
+ public:
+  explicit ProcessListBinding(ui::ListHost& host) : host_(host) { process::BindProcessListView(&host_); }
+  ~ProcessListBinding() { process::BindProcessListView(nullptr); }
+
+ private:
+  ui::ListHost host_;
+};
+
+std::unique_ptr<scan::FrmScan>& ScanWindow() {
+  static std::unique_ptr<scan::FrmScan> window;
+  return window;
 }
 
 }  // namespace
@@ -42,25 +55,60 @@ ui::ListContent ProcessRows() {
 MainWindowParts DefaultParts() {
   MainWindowParts p;
   p.processes.fill = [](ui::ListHost& host) {
+    ProcessListBinding bound(host);
     RefreshProcessList();
-    Show(host, ProcessRows());
   };
-  p.startup.fill = [](ui::ListHost& host) {
-    GetStartupItems();
-    Show(host, ShowStartupList());
+  p.processes.menu = [] { return process::ProcessMenu(); };
+  p.processes.onMenu = [](ui::ListHost& host, int index) {
+    ProcessListBinding bound(host);
+    process::ProcessTabHost tab;
+    static_cast<ui::ListHost&>(tab) = host;
+    tab.forceDelete = ForceDelete;
+    tab.openModuleWindow = OpenModuleWindow;
+    process::ProcessMenuClick(tab, index);
   };
-  p.bho.fill = [](ui::ListHost& host) {
-    GetBrowserHelperObjects();
-    Show(host, ShowBhoList());
+
+  p.startup.fill = [](ui::ListHost& host) { sysconfig::ShowStartupTab(host); };
+  p.startup.menu = [] { return sysconfig::RegistryMenu(false); };
+  p.startup.onMenu = [](ui::ListHost& host, int index) { sysconfig::RegistryMenuClick(host, false, index); };
+
+  p.bho.fill = [](ui::ListHost& host) { sysconfig::ShowBhoTab(host); };
+  p.bho.menu = [] { return sysconfig::RegistryMenu(true); };
+  p.bho.onMenu = [](ui::ListHost& host, int index) { sysconfig::RegistryMenuClick(host, true, index); };
+
+  p.ports.fill = [](ui::ListHost& host) { net::ShowPortTab(host); };
+  p.ports.menu = [] { return net::PortMenu(); };
+  p.ports.onMenu = [](ui::ListHost& host, int index) { net::PortMenuClick(host, index); };
+
+  p.services.fill = [](ui::ListHost& host) { sysconfig::ShowServiceTab(host); };
+  p.services.menu = [] { return sysconfig::ServiceMenu(); };
+  p.services.onMenu = [](ui::ListHost& host, int index) { sysconfig::ServiceMenuClick(host, index); };
+
+  p.openModuleWindow = OpenModuleWindow;
+  p.openScanWindow = [](int mode) {
+    ui::Toolkit* kit = ui::CurrentToolkit();
+    if (!kit) return;
+    auto& window = ScanWindow();
+    if (!window) {
+      scan::FrmScan::Hooks hooks;
+      hooks.showMainWindow = [] {
+        if (ui::Form* f = MainForm()) f->Show();
+      };
+      window = std::make_unique<scan::FrmScan>(*kit, hooks);
+    }
+    window->Show(mode);
   };
-  p.ports.fill = [](ui::ListHost& host) {
-    GetPortTable();
-    Show(host, FillPortList());
+  p.showScanWindow = [] {
+    if (auto& window = ScanWindow(); window && window->form()) window->form()->Show();
   };
-  p.services.fill = [](ui::ListHost& host) {
-    GetServices();
-    ServiceFilter() = kManageService;
-    Show(host, ShowServiceList(kManageService));
+  p.unloadScanWindow = [] {
+    if (auto& window = ScanWindow()) {
+      window->Unload();
+      window.reset();
+    }
+  };
+  p.showAbout = [] {
+    if (ui::Toolkit* kit = ui::CurrentToolkit()) ui::ShowAbout(*kit, MainForm());
   };
   return p;
 }

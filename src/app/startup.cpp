@@ -159,6 +159,9 @@ int StartUp(ui::Toolkit& kit, MainWindowParts parts) {
   // has no such call and the default order does no harm, so the step does nothing.
   WriteInstallInfo();
 
+  // The scan window outlives a Run() that ends without the Quit command (the Quit command
+  // unloads it itself): it goes with the main window.
+  const auto unloadScanWindow = parts.unloadScanWindow;
   FrmMain main(kit, std::move(parts), state.result);
   g_main = &main;
   main.Load();
@@ -167,6 +170,7 @@ int StartUp(ui::Toolkit& kit, MainWindowParts parts) {
   kit.Run();
 
   main.Terminate();
+  if (unloadScanWindow) unloadScanWindow();
   g_main = nullptr;
   return 0;
 }

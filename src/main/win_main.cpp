@@ -143,6 +143,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (args.empty()) {
     tv::ui::Win32Toolkit kit;
     tv::ui::InstallToolkit(&kit);
+    tv::app::AlertSoundBytes() = [] { return tv::ui::AlertSoundBytes(); };
     int code = tv::app::StartUp(kit);
     tv::ui::InstallToolkit(nullptr);
     return code;

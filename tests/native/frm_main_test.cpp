@@ -188,6 +188,7 @@ TEST_F(MainWindowTest, RightButtonOpensTheTabMenuAndPassesThePick) {
     picks.push_back(std::to_string(index) + " " + std::to_string(host.list->FirstSelected()) + " " +
                     host.owner->Name());
   };
+  parts.bho.menu = nullptr;
   m.SetString(kHklmRunKey, "one", "C:\\one.exe");
   m.SetString(kHklmRunKey, "two", "C:\\two.exe");
   Open(parts);
