@@ -211,7 +211,9 @@ TEST(CliWine, TrustListAddListAndRemoveOnTheFileBesideTheProgram) {
   const std::wstring list = ExeDir() + L"trust.lst";
   const std::wstring saved = list + L".saved";
   const bool had = GetFileAttributesW(list.c_str()) != INVALID_FILE_ATTRIBUTES;
-  if (had) ASSERT_TRUE(MoveFileExW(list.c_str(), saved.c_str(), MOVEFILE_REPLACE_EXISTING));
+  if (had) {
+    ASSERT_TRUE(MoveFileExW(list.c_str(), saved.c_str(), MOVEFILE_REPLACE_EXISTING));
+  }
 
   const std::string file = Narrow(ExeDir() + L"versioned.exe");
   CliRun add = Cli({"--trust", "add", file, file});

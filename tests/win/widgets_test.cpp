@@ -117,12 +117,21 @@ TEST_F(Win32Widgets, FormHoldsEveryControlKindByName) {
 TEST_F(Win32Widgets, EveryIconNumberIsInTheResources) {
   const int numbers[] = {1, 2, 10, 11, 12, 13, 14, 15, 16, 17, 18, 30, 31, 32, 33, 34,
                          40, 41, 42, 43, 44, 45, 46, 50, 51, 60};
+  // The program itself carries them (its own icon, number 1, comes with its version resource).
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring program = self;
+  program = program.substr(0, program.find_last_of(L'\\') + 1) + L"tolvexa.exe";
+  HMODULE exe = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(exe, nullptr) << "tolvexa.exe must be built next to the test program";
   for (int n : numbers) {
     for (int size : {16, 32}) {
-      HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(n), IMAGE_ICON, size, size, LR_SHARED);
+      HANDLE icon = LoadImageW(exe, MAKEINTRESOURCEW(n), IMAGE_ICON, size, size, 0);
       EXPECT_NE(icon, nullptr) << "icon " << n << " at " << size;
+      if (icon) DestroyIcon(static_cast<HICON>(icon));
     }
   }
+  FreeLibrary(exe);
 }
 
 TEST_F(Win32Widgets, AlertSoundIsAWaveFile) {
