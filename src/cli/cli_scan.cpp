@@ -98,6 +98,8 @@ int Scan(std::vector<std::string> args, const std::string& cleanText, bool clean
   if (cleanGiven && !ParseCleanChoice(cleanText, choice))
     return BadUsage(err, "--clean takes dangerous, potential, risky or all, not '" + cleanText + "'");
 
+  // Once per scan: the ratings below go on without the signature step.
+  if (!platform::Trust().TrustServiceAvailable()) err << "tolvexa: signatures not checked offline\n";
   StartWithTrustList();
   PrintingProgress progress(out);
   std::string completed;
@@ -192,6 +194,10 @@ int Trust(const std::vector<std::string>& args, std::ostream& out, std::ostream&
 int Verify(const std::string& path, std::ostream& out, std::ostream& err) {
   if (path.empty()) return BadUsage(err, "--verify needs a PATH");
   if (!IsFile(path)) return BadUsage(err, "--verify: file not found: " + path);
+  if (!platform::Trust().TrustServiceAvailable()) {
+    err << "tolvexa: signatures not checked offline\n";
+    return kFailed;
+  }
   const SignatureCheck check = CheckFileSignature(path);
   out << check.message << '\n';
   return check.verified() ? kOk : kFailed;

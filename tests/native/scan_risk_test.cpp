@@ -74,6 +74,12 @@ TEST_F(RiskTest, TrustedPublishersAndSignatures) {
   m.state.signatures["c:\\p\\unsigned.dll"] = static_cast<std::int32_t>(trust::BadDigest);
   EXPECT_EQ(Rate("C:\\p\\signed.dll", kCatAppInitDlls), kRiskNone);
   EXPECT_EQ(Rate("C:\\p\\unsigned.dll", kCatAppInitDlls), kRiskDangerous);
+  // Without a trust service (a disk examined offline) the signature step is left out: the
+  // signed file is rated by its category, and the provider is not asked.
+  m.state.trustServiceAvailable = false;
+  const auto asked = m.CallCount("WinVerifyTrust");
+  EXPECT_EQ(Rate("C:\\p\\signed.dll", kCatAppInitDlls), kRiskDangerous);
+  EXPECT_EQ(m.CallCount("WinVerifyTrust"), asked);
 }
 
 TEST_F(RiskTest, OwnFilesHiddenFilesAndMissingFiles) {

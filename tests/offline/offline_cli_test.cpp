@@ -112,6 +112,26 @@ TEST(OfflineCli, WhatNeedsARunningSystemIsRefused) {
   EXPECT_EQ(Snapshot(tree.Root()), before);
 }
 
+// No trust service offline: each scan says so once and rates on without signatures; --verify
+// says so instead of an answer.
+TEST(OfflineCli, ScansSayOnceThatSignaturesAreNotChecked) {
+  FakeWindows tree(Layout::Xp);
+  for (const std::vector<std::string>& command :
+       std::vector<std::vector<std::string>>{{"--scan"}, {"--scan", "system", "C:\\WINDOWS"}}) {
+    std::vector<std::string> args = {"--offline", tree.Root()};
+    args.insert(args.end(), command.begin(), command.end());
+    CliResult r = Tolvexa(args);
+    EXPECT_NE(r.code, 2) << r.err;
+    EXPECT_EQ(r.err, "tolvexa: signatures not checked offline\n") << command.size();
+  }
+  CliResult v = Tolvexa({"--offline", tree.Root(), "--verify", "C:\\WINDOWS\\system32\\userinit.exe"});
+  EXPECT_EQ(v.code, 1);
+  EXPECT_TRUE(v.lines.empty());
+  EXPECT_EQ(v.err, "tolvexa: signatures not checked offline\n");
+  // A simulated machine has its trust service: nothing is said.
+  EXPECT_EQ(Tolvexa({"--scan"}).err, "");
+}
+
 TEST(OfflineCli, TheUserIsTheOnlyProfileWithAHiveOrTheOneNamed) {
   FakeWindows tree(Layout::Win10);
   CliResult r = Tolvexa({"--offline", tree.Root(), "--info"});
