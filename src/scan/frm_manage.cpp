@@ -25,6 +25,7 @@ class FrmManage {
     (void)owner;
     form_ = kit_.CreateForm("FrmManage", manage::kCaption, kClient);
     list_ = form_->AddListView("LVManage", {0, 0, kClient.width, kClient.height - 40}, true);
+    list_->SetIconMap(ui::RiskIcons());
     pane_ = form_->AddPane("PicManage", {kClient.width - kPaneWidth - 5, kClient.height - kPaneHeight - 5,
                                          kPaneWidth, kPaneHeight});
     const char* captions[] = {"&Close", "&Remove", "&Add", "&Verify"};

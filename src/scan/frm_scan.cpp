@@ -88,6 +88,7 @@ void FrmScan::BuildForm() {
   labels_[4] = f.AddLabel("LabScan(4)", kLabelCaptions[4], {500, 50, 180, 16});
   bar_ = f.AddProgressBar("ProBarScan", {10, 72, kClient.width - 20, 18});
   list_ = f.AddListView("LVScan", {10, kListTop, kClient.width - 20, 300}, true);
+  list_->SetIconMap(ui::RiskIcons());
   pane_ = f.AddPane("PicScan", {0, 0, kPaneWidth, kPaneHeight});
   for (int i = 0; i < 5; ++i) {
     buttons_[i] = pane_->AddButton(Indexed("CmdScan", i), kButtonCaptions[i], {i * 88, 0, 84, 26});

@@ -23,9 +23,20 @@ std::vector<int> Selection(const ui::ListHost& h) {
   return h.list ? h.list->SelectedRows() : std::vector<int>{};
 }
 
+// Images of the rows: a running service (1), a stopped one (2), a start-up entry or browser
+// helper object (9).
+std::vector<ui::IconId> ConfigIcons() {
+  std::vector<ui::IconId> map(10, ui::IconId::None);
+  map[1] = ui::IconId::RiskNormal;
+  map[2] = ui::IconId::RiskNone;
+  map[9] = ui::IconId::TabStartup;
+  return map;
+}
+
 // The rows replace the list's rows; the count goes to status panel 1.
 void ShowListContent(ui::ListHost& h, const ui::ListContent& content) {
   if (h.list) {
+    h.list->SetIconMap(ConfigIcons());
     h.list->ClearRows();
     h.list->AddRows(content.rows);
   }

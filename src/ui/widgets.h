@@ -38,6 +38,12 @@ enum class IconId : int {
   Logo = 60,
 };
 
+// Images of rows rated by risk: image (risk level + 1) shows the level's icon.
+inline std::vector<IconId> RiskIcons() {
+  return {IconId::None, IconId::RiskNone, IconId::RiskNormal, IconId::RiskUnknown, IconId::RiskPotential,
+          IconId::RiskDangerous};
+}
+
 inline constexpr int kVkReturn = 13, kVkEscape = 27, kVkF5 = 116;
 inline constexpr std::uint32_t kModAlt = 1, kModControl = 2;
 
@@ -171,6 +177,16 @@ class ListView : public Control {
   }
   // The icon shown for rows whose file has no shell icon (a path).
   virtual void SetIconFallback(const std::string& file) { (void)file; }
+  // The program's icon for a row's image number (ListRow::icon). The engines number the images
+  // of their rows by the list they belong to (risk level + 1, service state ...); the window
+  // that shows them maps those numbers to icons, image i to map[i]. Without a map the number
+  // is an IconId.
+  void SetIconMap(std::vector<IconId> map) { iconMap_ = std::move(map); }
+  IconId RowIcon(int image) const {
+    if (image <= 0) return IconId::None;
+    if (iconMap_.empty()) return static_cast<IconId>(image);
+    return static_cast<std::size_t>(image) < iconMap_.size() ? iconMap_[static_cast<std::size_t>(image)] : IconId::None;
+  }
   // Swallows mouse and key input (the list stays visible and scrolls on its own): the scan
   // window blocks its list this way while a scan runs.
   virtual void SetInputBlocked(bool blocked) { (void)blocked; }
@@ -181,6 +197,9 @@ class ListView : public Control {
 
  protected:
   using Control::Control;
+
+ private:
+  std::vector<IconId> iconMap_;
 };
 
 // A pop-up menu: items by index; separators and hidden items keep their index.

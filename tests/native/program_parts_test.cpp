@@ -59,6 +59,19 @@ TEST_F(ProgramTest, EachListTabOpensItsOwnMenu) {
   EXPECT_EQ(std::find(bho.begin(), bho.end(), "&Delete/Fix Value"), bho.end());
 }
 
+// The engines number their row images by their own lists; the shared list shows the program's
+// icons for them.
+TEST_F(ProgramTest, RowImagesOfTheConfigurationTabsAreTheProgramsIcons) {
+  m.SetString(kHklmRunKey, "one", "C:\\one.exe");
+  Open();
+  Click("Command1(4)");
+  ASSERT_EQ(List().RowCount(), 1);
+  EXPECT_EQ(List().RowIcon(List().rows_[0].icon), ui::IconId::TabStartup);
+  // Images beyond the map, and none at all, show nothing.
+  EXPECT_EQ(List().RowIcon(40), ui::IconId::None);
+  EXPECT_EQ(List().RowIcon(-1), ui::IconId::None);
+}
+
 TEST_F(ProgramTest, ProcessMenuAndKernelTabOpenTheModuleWindow) {
   Open();
   Click("Command1(2)");

@@ -367,11 +367,13 @@ int W32ListView::ImageFor(const ListRow& row) {
     if (index < 0) index = fileIcon(fallback_);
     if (index >= 0) return index;
   }
-  if (row.icon > 0) {
-    auto it = resourceImages_.find(row.icon);
+  const IconId icon = RowIcon(row.icon);
+  if (icon != IconId::None) {
+    const int id = static_cast<int>(icon);
+    auto it = resourceImages_.find(id);
     if (it != resourceImages_.end()) return it->second;
-    int index = add(Win32State().Icon(static_cast<IconId>(row.icon), 16));
-    resourceImages_[row.icon] = index;
+    int index = add(Win32State().Icon(icon, 16));
+    resourceImages_[id] = index;
     return index;
   }
   return -1;
