@@ -87,6 +87,12 @@ BOOL CALLBACK TopProc(HWND h, LPARAM lp) {
   auto* s = reinterpret_cast<TopSearch*>(lp);
   if (!s->cls.empty() && _wcsicmp(ClassOf(h).c_str(), s->cls.c_str()) != 0) return TRUE;
   if ((s->cls.empty() || !s->caption.empty()) && Caption(h) != s->caption) return TRUE;
+  // A class alone stands for a window someone can answer: a caption and a button (Wine's
+  // desktop keeps captionless dialogs of its own).
+  if (!s->cls.empty() && s->caption.empty()) {
+    if (Caption(h).empty()) return TRUE;
+    if (!FindWindowExW(h, nullptr, L"Button", nullptr)) return TRUE;
+  }
   s->found.push_back(h);
   return TRUE;
 }
@@ -182,6 +188,16 @@ HWND ListOf(HWND top, int index) {
     if (IsWindowVisible(h)) visible.push_back(h);
   if (index < 0 || static_cast<std::size_t>(index) >= visible.size()) return nullptr;
   return visible[static_cast<std::size_t>(index)];
+}
+
+// A control's text as the control itself answers it (GetWindowText gives only the caption the
+// system keeps for a window of another process, not an edit box's contents).
+std::wstring ControlText(HWND h) {
+  wchar_t buf[2048] = {};
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutW(h, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 3000, &got)) return {};
+  buf[got < 2047 ? got : 2047] = L'\0';
+  return buf;
 }
 
 int Fail(const std::string& why) {
@@ -293,7 +309,12 @@ int Drive(int argc, char** argv) {
     }
     if (!target) return Fail("no control " + what);
     std::wstring cls = ClassOf(target);
-    if (_wcsicmp(cls.c_str(), L"Button") == 0) {
+    if (_wcsicmp(cls.c_str(), L"Button") == 0 && _wcsicmp(ClassOf(GetParent(target)).c_str(), L"#32770") == 0) {
+      // A dialog's button: the dialog gets the click's command (a posted BM_CLICK does not
+      // reach Wine's file dialogs, which are not the active window for it).
+      PostMessageW(GetParent(target), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(target), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(target));
+    } else if (_wcsicmp(cls.c_str(), L"Button") == 0) {
       PostMessageW(target, BM_CLICK, 0, 0);
     } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
       PostMessageW(GetParent(target), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(target), STN_CLICKED),
@@ -394,31 +415,29 @@ int Drive(int argc, char** argv) {
   if (cmd == "texts") {
     for (HWND h : Descendants(top)) {
       if (!IsWindowVisible(h)) continue;
-      wchar_t buf[2048] = {};
-      GetWindowTextW(h, buf, 2048);  // standard controls answer across processes
+      std::wstring buf = ControlText(h);
       Say("text " + Utf8(ClassOf(h)) + " #" + std::to_string(GetDlgCtrlID(h)) + ": " + Utf8(buf));
     }
     return 0;
   }
   if (cmd == "settext") {
     std::string what = arg(3);
+    // An edit box wins over the combo boxes around it that share its id (a file dialog's name box).
     HWND target = nullptr;
     for (HWND h : Descendants(top)) {
       if (!IsWindowVisible(h)) continue;
-      bool match = what == "edit" ? _wcsicmp(ClassOf(h).c_str(), L"Edit") == 0
+      const bool edit = _wcsicmp(ClassOf(h).c_str(), L"Edit") == 0;
+      bool match = what == "edit" ? edit
                                   : what.size() > 1 && what[0] == '#' && GetDlgCtrlID(h) == std::atoi(what.c_str() + 1);
-      if (match) {
-        target = h;
-        break;
-      }
+      if (match && (!target || edit)) target = h;
+      if (match && edit) break;
     }
     if (!target) return Fail("no control " + what);
     std::wstring text = Wide(arg(4));
     SendMessageW(target, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    wchar_t buf[1024] = {};
-    GetWindowTextW(target, buf, 1024);
-    if (std::wstring(buf) != text) return Fail("the text did not take: " + Utf8(buf));
-    Say("set " + what);
+    std::wstring now = ControlText(target);
+    if (now != text) return Fail("the text did not take: " + Utf8(now));
+    Say("set " + what + " (" + Utf8(ClassOf(target)) + ")");
     return 0;
   }
   if (cmd == "state") {
