@@ -422,19 +422,20 @@ int Drive(int argc, char** argv) {
   }
   if (cmd == "settext") {
     std::string what = arg(3);
-    // An edit box wins over the combo boxes around it that share its id (a file dialog's name box).
+    // A file dialog's name box is a combo box with an edit box inside, all with one id: each
+    // gets the text (the dialog reads the outer one, the user sees the inner one).
     HWND target = nullptr;
+    std::wstring text = Wide(arg(4));
     for (HWND h : Descendants(top)) {
       if (!IsWindowVisible(h)) continue;
-      const bool edit = _wcsicmp(ClassOf(h).c_str(), L"Edit") == 0;
-      bool match = what == "edit" ? edit
+      bool match = what == "edit" ? _wcsicmp(ClassOf(h).c_str(), L"Edit") == 0
                                   : what.size() > 1 && what[0] == '#' && GetDlgCtrlID(h) == std::atoi(what.c_str() + 1);
-      if (match && (!target || edit)) target = h;
-      if (match && edit) break;
+      if (!match) continue;
+      SendMessageW(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+      if (!target) target = h;
+      if (what == "edit") break;
     }
     if (!target) return Fail("no control " + what);
-    std::wstring text = Wide(arg(4));
-    SendMessageW(target, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     std::wstring now = ControlText(target);
     if (now != text) return Fail("the text did not take: " + Utf8(now));
     Say("set " + what + " (" + Utf8(ClassOf(target)) + ")");
