@@ -5,13 +5,23 @@
 //   gui_driver click CAPTION CONTROL           a button, label or hover label by caption or #id
 //   gui_driver rows CAPTION [LIST]             the rows of the window's list view (0-based
 //                                              among its list views), cells tab-separated
-//   gui_driver select CAPTION ROW [LIST]       selects exactly that row
+//   gui_driver select CAPTION ROW[,ROW..] [LIST]  selects exactly those rows
 //   gui_driver rclick CAPTION ROW [LIST]       right-clicks the row (opens its pop-up menu)
-//   gui_driver menu ITEM                       chooses the item of the open pop-up menu
+//   gui_driver menu ITEM                       chooses the item of the open pop-up menu by its
+//                                              caption ("Clean &Dangerous Items"; under Wine
+//                                              by the caption's & key), or "@N" the Nth item
 //   gui_driver status CAPTION                  the status bar's panels, one per line
 //   gui_driver foreign CAPTION                 as another program: WM_GETTEXT, WM_SETTEXT,
 //                                              WM_CLOSE; prints what came back and whether
 //                                              the window is still there
+//   gui_driver texts CAPTION                   every visible child's class, id and text (a
+//                                              message box's words, a dialog's controls)
+//   gui_driver settext CAPTION CONTROL TEXT    sets a control's text (an edit box by #id, or
+//                                              "edit": the first visible edit box)
+//   gui_driver state CAPTION                   whether the window is visible and enabled
+// CAPTION may carry the window class in brackets before it: "[#32770]Tolvexa" is a dialog (a
+// message box) with that caption, "[TolvexaForm]Tolvexa" one of the program's own windows, and
+// "[#32770]" any dialog.
 // Every answer goes to standard output and, when TV_DRIVER_OUT names a file, is appended there
 // (the virtual desktop's launcher does not pass exit codes on).
 #ifndef WIN32_LEAN_AND_MEAN
@@ -22,6 +32,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -61,17 +72,39 @@ std::wstring Caption(HWND h) {
   return buf;
 }
 
+std::wstring ClassOf(HWND h) {
+  wchar_t buf[128] = {};
+  GetClassNameW(h, buf, 128);
+  return buf;
+}
+
 struct TopSearch {
-  std::wstring caption;
+  std::wstring cls;      // empty: any class
+  std::wstring caption;  // empty with a class: any caption
   std::vector<HWND> found;
 };
 BOOL CALLBACK TopProc(HWND h, LPARAM lp) {
   auto* s = reinterpret_cast<TopSearch*>(lp);
-  if (Caption(h) == s->caption) s->found.push_back(h);
+  if (!s->cls.empty() && _wcsicmp(ClassOf(h).c_str(), s->cls.c_str()) != 0) return TRUE;
+  if ((s->cls.empty() || !s->caption.empty()) && Caption(h) != s->caption) return TRUE;
+  // A class alone stands for a window someone can answer: a caption and a button (Wine's
+  // desktop keeps captionless dialogs of its own).
+  if (!s->cls.empty() && s->caption.empty()) {
+    if (Caption(h).empty()) return TRUE;
+    if (!FindWindowExW(h, nullptr, L"Button", nullptr)) return TRUE;
+  }
+  s->found.push_back(h);
   return TRUE;
 }
-std::vector<HWND> TopWindows(const std::wstring& caption, bool visibleOnly) {
-  TopSearch s{caption, {}};
+std::vector<HWND> TopWindows(const std::wstring& spec, bool visibleOnly) {
+  TopSearch s{{}, spec, {}};
+  if (spec.size() > 1 && spec[0] == L'[') {
+    std::size_t close = spec.find(L']');
+    if (close != std::wstring::npos) {
+      s.cls = spec.substr(1, close - 1);
+      s.caption = spec.substr(close + 1);
+    }
+  }
   EnumWindows(&TopProc, reinterpret_cast<LPARAM>(&s));
   std::vector<HWND> out;
   for (HWND h : s.found)
@@ -98,11 +131,6 @@ std::vector<HWND> Descendants(HWND parent) {
       },
       reinterpret_cast<LPARAM>(&out));
   return out;
-}
-std::wstring ClassOf(HWND h) {
-  wchar_t buf[128] = {};
-  GetClassNameW(h, buf, 128);
-  return buf;
 }
 std::vector<HWND> OfClass(HWND parent, const wchar_t* cls) {
   std::vector<HWND> out;
@@ -162,6 +190,16 @@ HWND ListOf(HWND top, int index) {
   return visible[static_cast<std::size_t>(index)];
 }
 
+// A control's text as the control itself answers it (GetWindowText gives only the caption the
+// system keeps for a window of another process, not an edit box's contents).
+std::wstring ControlText(HWND h) {
+  wchar_t buf[2048] = {};
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutW(h, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 3000, &got)) return {};
+  buf[got < 2047 ? got : 2047] = L'\0';
+  return buf;
+}
+
 int Fail(const std::string& why) {
   Say("FAIL " + why);
   return 1;
@@ -209,8 +247,31 @@ int Drive(int argc, char** argv) {
     HWND menuWnd = nullptr;
     for (int i = 0; i < 100 && !menuWnd; ++i, Sleep(50)) menuWnd = FindWindowW(L"#32768", nullptr);
     if (!menuWnd) return Fail("no pop-up menu");
+    auto press = [&](int downs) {
+      for (int k = 0; k < downs; ++k) PostMessageW(menuWnd, WM_KEYDOWN, VK_DOWN, 0);
+      PostMessageW(menuWnd, WM_KEYDOWN, VK_RETURN, 0);
+    };
+    // "@N": the Nth item (0-based, separators not counted), for captions that share a key.
+    if (want.size() > 1 && want[0] == L'@') {
+      press(_wtoi(want.c_str() + 1) + 1);
+      Say("picked " + std::string(arg(2)));
+      return 0;
+    }
     HMENU m = reinterpret_cast<HMENU>(SendMessageW(menuWnd, 0x01E1 /* MN_GETHMENU */, 0, 0));
     int steps = 0, count = GetMenuItemCount(m);
+    if (count <= 0) {
+      // Wine keeps a menu's items in the process that made it: another program cannot read
+      // them. The caption's access key ("Clean &Dangerous Items": D) picks the item instead.
+      std::size_t amp = want.find(L'&');
+      while (amp != std::wstring::npos && amp + 1 < want.size() && want[amp + 1] == L'&') amp = want.find(L'&', amp + 2);
+      if (amp == std::wstring::npos || amp + 1 >= want.size()) {
+        PostMessageW(menuWnd, WM_KEYDOWN, VK_ESCAPE, 0);
+        return Fail("the menu cannot be read: give the caption with its & key");
+      }
+      PostMessageW(menuWnd, WM_CHAR, want[amp + 1], 0);
+      Say("picked " + std::string(arg(2)) + " by its key");
+      return 0;
+    }
     for (int i = 0; i < count; ++i) {
       wchar_t text[256] = {};
       GetMenuStringW(m, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
@@ -219,9 +280,11 @@ int Drive(int argc, char** argv) {
       std::wstring plain;
       for (const wchar_t* p = text; *p; ++p)
         if (*p != L'&') plain.push_back(*p);
-      if (!separator && (plain == want || text == want)) {
-        for (int k = 0; k < steps; ++k) PostMessageW(menuWnd, WM_KEYDOWN, VK_DOWN, 0);
-        PostMessageW(menuWnd, WM_KEYDOWN, VK_RETURN, 0);
+      std::wstring wantPlain;
+      for (wchar_t c : want)
+        if (c != L'&') wantPlain.push_back(c);
+      if (!separator && (plain == wantPlain || text == want)) {
+        press(steps);
         Say("picked " + std::string(arg(2)));
         return 0;
       }
@@ -246,7 +309,12 @@ int Drive(int argc, char** argv) {
     }
     if (!target) return Fail("no control " + what);
     std::wstring cls = ClassOf(target);
-    if (_wcsicmp(cls.c_str(), L"Button") == 0) {
+    if (_wcsicmp(cls.c_str(), L"Button") == 0 && _wcsicmp(ClassOf(GetParent(target)).c_str(), L"#32770") == 0) {
+      // A dialog's button: the dialog gets the click's command (a posted BM_CLICK does not
+      // reach Wine's file dialogs, which are not the active window for it).
+      PostMessageW(GetParent(target), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(target), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(target));
+    } else if (_wcsicmp(cls.c_str(), L"Button") == 0) {
       PostMessageW(target, BM_CLICK, 0, 0);
     } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
       PostMessageW(GetParent(target), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(target), STN_CLICKED),
@@ -279,16 +347,28 @@ int Drive(int argc, char** argv) {
       }
       return 0;
     }
-    int row = std::atoi(arg(3));
-    if (row < 0 || row >= rows) return Fail("no row " + std::to_string(row));
+    // ROW, or for select a comma-separated list of rows (the first gets the focus).
+    std::vector<int> picked;
+    for (const char* p = arg(3); *p;) {
+      picked.push_back(std::atoi(p));
+      const char* comma = std::strchr(p, ',');
+      if (!comma) break;
+      p = comma + 1;
+    }
+    if (picked.empty()) return Fail("no row given");
+    for (int row : picked)
+      if (row < 0 || row >= rows) return Fail("no row " + std::to_string(row));
+    const int row = picked.front();
     LVITEMW item{};
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     item.state = 0;
     r.Write(0, &item, sizeof item);
     SendMessageW(lv, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(r.at(0)));
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    r.Write(0, &item, sizeof item);
-    SendMessageW(lv, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(r.at(0)));
+    for (std::size_t i = picked.size(); i-- > 0;) {
+      item.state = LVIS_SELECTED | (i == 0 ? LVIS_FOCUSED : 0u);
+      r.Write(0, &item, sizeof item);
+      SendMessageW(lv, LVM_SETITEMSTATE, static_cast<WPARAM>(picked[i]), reinterpret_cast<LPARAM>(r.at(0)));
+    }
     if (cmd == "rclick") {
       RECT rc{};
       rc.left = LVIR_LABEL;
@@ -330,6 +410,40 @@ int Drive(int argc, char** argv) {
     Sleep(500);
     Say(std::string("caption \"") + Utf8(Caption(top)) + "\"");
     Say(std::string("open ") + (IsWindow(top) && IsWindowVisible(top) ? "yes" : "no"));
+    return 0;
+  }
+  if (cmd == "texts") {
+    for (HWND h : Descendants(top)) {
+      if (!IsWindowVisible(h)) continue;
+      std::wstring buf = ControlText(h);
+      Say("text " + Utf8(ClassOf(h)) + " #" + std::to_string(GetDlgCtrlID(h)) + ": " + Utf8(buf));
+    }
+    return 0;
+  }
+  if (cmd == "settext") {
+    std::string what = arg(3);
+    // A file dialog's name box is a combo box with an edit box inside, all with one id: each
+    // gets the text (the dialog reads the outer one, the user sees the inner one).
+    HWND target = nullptr;
+    std::wstring text = Wide(arg(4));
+    for (HWND h : Descendants(top)) {
+      if (!IsWindowVisible(h)) continue;
+      bool match = what == "edit" ? _wcsicmp(ClassOf(h).c_str(), L"Edit") == 0
+                                  : what.size() > 1 && what[0] == '#' && GetDlgCtrlID(h) == std::atoi(what.c_str() + 1);
+      if (!match) continue;
+      SendMessageW(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+      if (!target) target = h;
+      if (what == "edit") break;
+    }
+    if (!target) return Fail("no control " + what);
+    std::wstring now = ControlText(target);
+    if (now != text) return Fail("the text did not take: " + Utf8(now));
+    Say("set " + what + " (" + Utf8(ClassOf(target)) + ")");
+    return 0;
+  }
+  if (cmd == "state") {
+    Say(std::string("visible ") + (IsWindowVisible(top) ? "yes" : "no"));
+    Say(std::string("enabled ") + (IsWindowEnabled(top) ? "yes" : "no"));
     return 0;
   }
   return Fail("unknown command " + cmd);
