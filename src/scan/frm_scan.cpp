@@ -15,7 +15,7 @@ namespace tv::scan {
 
 namespace {
 
-constexpr ui::Size kClient{690, 500};
+constexpr ui::Size kClient{760, 500};
 constexpr int kStatusHeight = 20, kPaneWidth = 440, kPaneHeight = 30;
 constexpr int kListTop = 100;
 
@@ -78,14 +78,14 @@ void FrmScan::BuildForm() {
   f.SetIcon(ui::IconId::App);
   f.SetMinimumSize(kClient);
   f.AddPicture("ImgScan", ui::IconId::TabScan, {10, 8, 32, 32});
-  labels_[0] = f.AddLabel("LabScan(0)", kLabelCaptions[0], {50, 8, 620, 16});
-  labels_[6] = f.AddLabel("LabScan(6)", "        ", {50, 28, 620, 16});
+  labels_[0] = f.AddLabel("LabScan(0)", kLabelCaptions[0], {50, 8, 690, 16});
+  labels_[6] = f.AddLabel("LabScan(6)", "        ", {50, 28, 690, 16});
   labels_[1] = f.AddLabel("LabScan(1)", kLabelCaptions[1], {10, 50, 70, 16});
-  labels_[7] = f.AddLabel("LabScan(7)", "0", {80, 50, 80, 16});
-  labels_[2] = f.AddLabel("LabScan(2)", kLabelCaptions[2], {170, 50, 90, 16});
-  labels_[8] = f.AddLabel("LabScan(8)", "0", {260, 50, 60, 16});
-  labels_[3] = f.AddLabel("LabScan(3)", kLabelCaptions[3], {330, 50, 170, 16});
-  labels_[4] = f.AddLabel("LabScan(4)", kLabelCaptions[4], {500, 50, 180, 16});
+  labels_[7] = f.AddLabel("LabScan(7)", "0", {80, 50, 70, 16});
+  labels_[2] = f.AddLabel("LabScan(2)", kLabelCaptions[2], {160, 50, 90, 16});
+  labels_[8] = f.AddLabel("LabScan(8)", "0", {250, 50, 50, 16});
+  labels_[3] = f.AddLabel("LabScan(3)", kLabelCaptions[3], {305, 50, 220, 16});
+  labels_[4] = f.AddLabel("LabScan(4)", kLabelCaptions[4], {530, 50, 225, 16});
   bar_ = f.AddProgressBar("ProBarScan", {10, 72, kClient.width - 20, 18});
   list_ = f.AddListView("LVScan", {10, kListTop, kClient.width - 20, 300}, true);
   list_->SetIconMap(ui::RiskIcons());
@@ -117,7 +117,7 @@ void FrmScan::Layout() {
   pane_->SetBounds({s.width - kPaneWidth - 5, paneTop, kPaneWidth, kPaneHeight});
   modeButtons_[0]->SetBounds({10, paneTop, 100, 26});
   modeButtons_[1]->SetBounds({115, paneTop, 100, 26});
-  folder_->SetBounds({220, paneTop + 2, 60, 22});
+  folder_->SetBounds({220, paneTop + 2, 90, 22});
 }
 
 void FrmScan::ApplyLanguage() {

@@ -121,15 +121,14 @@ HWND WaitTop(const std::wstring& caption, int seconds) {
   return nullptr;
 }
 
+BOOL CALLBACK AddChild(HWND h, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+  return TRUE;
+}
+
 std::vector<HWND> Descendants(HWND parent) {
   std::vector<HWND> out;
-  EnumChildWindows(
-      parent,
-      [](HWND h, LPARAM lp) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&out));
+  EnumChildWindows(parent, &AddChild, reinterpret_cast<LPARAM>(&out));
   return out;
 }
 std::vector<HWND> OfClass(HWND parent, const wchar_t* cls) {
