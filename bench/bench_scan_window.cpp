@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/paths.h"
+#include "bench_machines.h"
 #include "platform/api.h"
 #include "platform/sim/sim_machine.h"
 #include "scan/frm_scan.h"
@@ -19,39 +20,7 @@
 
 namespace {
 
-const std::string kRun = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const std::string kServices = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services";
 
-std::unique_ptr<tv::sim::SimMachine> BusyMachine() {
-  auto m = std::make_unique<tv::sim::SimMachine>();
-  const tv::Bytes vendor = tv::sim::BuildVersionResource({{"040904b0", {{"CompanyName", "Vendor Inc."}}}});
-  const tv::Bytes microsoft = tv::sim::BuildVersionResource(
-      {{"040904b0", {{"CompanyName", "Microsoft Corporation"}, {"LegalCopyright", "(c) Microsoft"}}}});
-  for (int i = 0; i < 500; ++i) {
-    const std::string path = "C:\\Program Files\\App" + std::to_string(i) + "\\app.exe";
-    tv::sim::File& f = m->AddFile(path);
-    if (i % 2 == 0) f.versionResource = vendor;
-    m->SetString(kRun, "app" + std::to_string(i), "\"" + path + "\" /background");
-  }
-  m->AddFile("C:\\WINDOWS\\system32\\svchost.exe").versionResource = microsoft;
-  for (int i = 0; i < 500; ++i) {
-    const std::string name = "Svc" + std::to_string(i);
-    const bool shared = i < 400;
-    const std::string image = shared ? "%SystemRoot%\\system32\\svchost.exe -k netsvcs"
-                                     : "system32\\drivers\\drv" + std::to_string(i) + ".sys";
-    if (!shared) m->AddFile("C:\\WINDOWS\\system32\\drivers\\drv" + std::to_string(i) + ".sys");
-    m->SetString(kServices + "\\" + name, "ImagePath", image, tv::reg::ExpandSz);
-    m->SetDword(kServices + "\\" + name, "Type", shared ? 0x20 : 1);
-    m->SetDword(kServices + "\\" + name, "Start", 2);
-    tv::sim::Service s;
-    s.name = name;
-    s.type = shared ? 0x20 : 1;
-    s.state = 4;
-    s.startType = 2;
-    m->state.services.push_back(s);
-  }
-  return m;
-}
 
 void Install(const tv::Platform& p) {
   tv::platform::Install(p);
@@ -60,7 +29,7 @@ void Install(const tv::Platform& p) {
 }
 
 void BM_SmartScan_EngineAlone(benchmark::State& state) {
-  auto m = BusyMachine();
+  auto m = tv::bench::StartupMachine();
   Install(m->platform());
   for (auto _ : state) {
     tv::RunSmartScan();
@@ -71,7 +40,7 @@ void BM_SmartScan_EngineAlone(benchmark::State& state) {
 }
 
 void BM_SmartScan_ScanWindow(benchmark::State& state) {
-  auto m = BusyMachine();
+  auto m = tv::bench::StartupMachine();
   Install(m->platform());
   tv::ui::RecordingToolkit kit;
   tv::ui::InstallToolkit(&kit);

@@ -127,4 +127,16 @@ void TrimWorkingSet() {
   p.SetProcessWorkingSetSize(p.GetCurrentProcess(), ~std::uintptr_t(0), ~std::uintptr_t(0));
 }
 
+std::string GeneralDateNow() {
+  SystemApi& sys = platform::Sys();
+  SystemTime now;
+  sys.GetLocalTime(now);
+  std::string text = sys.GetDateFormatA(1, now);
+  if (now.wHour != 0 || now.wMinute != 0 || now.wSecond != 0) {
+    const std::string time = sys.GetTimeFormatA(0, now);
+    text = text.empty() ? time : text + " " + time;
+  }
+  return text;
+}
+
 }  // namespace tv

@@ -1,6 +1,7 @@
 // Windows and NT operations that several subsystems share.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/types.h"
@@ -28,5 +29,9 @@ NTSTATUS QuerySystemInformationFixed(std::uint32_t infoClass, void* buffer, std:
 
 // SetProcessWorkingSetSize(current process, -1, -1).
 void TrimWorkingSet();
+
+// The local date and time in the system's general date format: the short date and the time,
+// or the date alone at midnight.
+std::string GeneralDateNow();
 
 }  // namespace tv

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/paths.h"
+#include "base/platform_ops.h"
 #include "base/record_text.h"
 #include "platform/api.h"
 #include "scan/blacklist_scan.h"
@@ -37,19 +38,6 @@ constexpr int kSeparatorItem = 6;
 
 enum Command : int { kCmdScan = 0, kCmdStop = 1, kCmdClose = 2, kCmdProcess = 3, kCmdTrust = 4 };
 
-// The local date and time in the system's general date format: the short date and the time, or
-// the date alone at midnight.
-std::string GeneralDateNow() {
-  SystemApi& sys = platform::Sys();
-  SystemTime now;
-  sys.GetLocalTime(now);
-  std::string text = sys.GetDateFormatA(1, now);
-  if (now.wHour != 0 || now.wMinute != 0 || now.wSecond != 0) {
-    const std::string time = sys.GetTimeFormatA(0, now);
-    text = text.empty() ? time : text + " " + time;
-  }
-  return text;
-}
 
 std::string Indexed(const std::string& name, int i) { return name + "(" + std::to_string(i) + ")"; }
 

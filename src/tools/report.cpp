@@ -5,6 +5,7 @@
 
 #include "base/os_version.h"
 #include "base/paths.h"
+#include "base/platform_ops.h"
 #include "base/record_text.h"
 #include "fileinfo/version.h"
 #include "net/ports.h"
@@ -82,19 +83,6 @@ std::string StartWord(std::uint32_t start) {
   return {};
 }
 
-// The local date and time in the system's general date format: the short date and the time,
-// or the date alone at midnight.
-std::string GeneralDateNow() {
-  SystemApi& sys = platform::Sys();
-  SystemTime now;
-  sys.GetLocalTime(now);
-  std::string text = sys.GetDateFormatA(1, now);
-  if (now.wHour != 0 || now.wMinute != 0 || now.wSecond != 0) {
-    const std::string time = sys.GetTimeFormatA(0, now);
-    text = text.empty() ? time : text + " " + time;
-  }
-  return text;
-}
 
 std::string ModuleLine(const ModuleRecord& m) { return Join({m.PathName, m.Company, m.Description, m.Version}); }
 
