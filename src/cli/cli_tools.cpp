@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/cli_common.h"
@@ -77,6 +80,24 @@ int Delete(const std::vector<std::string>& args, std::ostream& out, std::ostream
 }
 
 // ---------------------------------------------------------------- tools ----
+// Offline, a path that starts with "/" is a file of the Linux machine that examines the disk
+// (a report is rarely wanted on the disk it describes): the same bytes, the same rule for an
+// existing file. Windows paths ("C:\\report.txt") stay paths of the disk.
+int ReportToHostFile(const std::string& path, bool replace, std::ostream& err) {
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) && !replace) return BadUsage(err, path + " exists already; --force replaces it");
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (!file) {
+    err << "tolvexa: cannot create " << path << "\n";
+    return kFailed;
+  }
+  if (!WriteReport(file) || !file.flush()) {
+    err << "tolvexa: the report could not be written completely to " << path << "\n";
+    return kFailed;
+  }
+  return kOk;
+}
+
 // "-" writes the report to standard output, in the same bytes as the file (ANSI, CR LF).
 int Report(const std::string& path, bool replace, std::ostream& out, std::ostream& err) {
   if (path.empty()) return BadUsage(err, "--report needs a FILE (- for standard output)");
@@ -87,6 +108,7 @@ int Report(const std::string& path, bool replace, std::ostream& out, std::ostrea
     }
     return kOk;
   }
+  if (OfflineDisk() && path[0] == '/') return ReportToHostFile(path, replace, err);
   switch (WriteReportFile(path, replace)) {
     case ReportFileResult::Written:
       return kOk;

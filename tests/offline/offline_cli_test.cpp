@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -211,6 +212,53 @@ TEST(OfflineCli, DisksThatCannotBeOpenedGiveOneLineAndTouchNothing) {
   }
   EXPECT_EQ(Tolvexa({"--offline", tree.Root(), "--machine", "x.json", "--info"}).err,
             "tolvexa: --offline and --machine cannot be given together\n");
+}
+
+}  // namespace
+}  // namespace tv
+
+namespace tv {
+namespace {
+
+// A report of the disk goes where the administrator names it: a "/" path on this Linux machine
+// (the disk stays as it was), a Windows path on the disk. An existing host file is kept unless
+// --force is given.
+TEST(OfflineCli, ReportToAHostFileOrToTheDisk) {
+  FakeWindows tree(Layout::Xp);
+  const std::string host = fs::temp_directory_path().string() + "/tolvexa-offline-report-" +
+                           std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".txt";
+  fs::remove(host);
+  const auto before = Snapshot(tree.Root());
+
+  std::ostringstream out, err;
+  ASSERT_EQ(FrontEnd({"--offline", tree.Root(), "--report", "-"}, out, err, nullptr), 0) << err.str();
+  const std::string expected = out.str();
+  ASSERT_NE(expected.find("=======Startup Informaion======="), std::string::npos);
+
+  CliResult r = Tolvexa({"--offline", tree.Root(), "--report", host});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Bytes written = offtest::ReadFileBytes(host);
+  // The date line may move on by a second between the two runs: compare past it.
+  const auto body = [](const std::string& text) { return text.substr(text.find("=======")); };
+  EXPECT_EQ(body(std::string(written.begin(), written.end())), body(expected));
+  EXPECT_EQ(Snapshot(tree.Root()), before);
+
+  {
+    std::ofstream(host, std::ios::binary | std::ios::trunc) << "keep";
+  }
+  r = Tolvexa({"--offline", tree.Root(), "--report", host});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err.rfind("tolvexa: " + host + " exists already; --force replaces it", 0), 0u) << r.err;
+  const Bytes kept = offtest::ReadFileBytes(host);
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), "keep");
+  r = Tolvexa({"--offline", tree.Root(), "--report", host, "--force"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_GT(fs::file_size(host), 4u);
+  fs::remove(host);
+
+  r = Tolvexa({"--offline", tree.Root(), "--report", "C:\\report.txt"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(fs::exists(tree.Host("report.txt")));
 }
 
 }  // namespace
