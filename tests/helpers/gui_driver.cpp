@@ -96,13 +96,13 @@ BOOL CALLBACK TopProc(HWND h, LPARAM lp) {
   s->found.push_back(h);
   return TRUE;
 }
-std::vector<HWND> TopWindows(const std::wstring& spec, bool visibleOnly) {
-  TopSearch s{{}, spec, {}};
-  if (spec.size() > 1 && spec[0] == L'[') {
-    std::size_t close = spec.find(L']');
+std::vector<HWND> TopWindows(const std::wstring& wanted, bool visibleOnly) {
+  TopSearch s{{}, wanted, {}};
+  if (wanted.size() > 1 && wanted[0] == L'[') {
+    std::size_t close = wanted.find(L']');
     if (close != std::wstring::npos) {
-      s.cls = spec.substr(1, close - 1);
-      s.caption = spec.substr(close + 1);
+      s.cls = wanted.substr(1, close - 1);
+      s.caption = wanted.substr(close + 1);
     }
   }
   EnumWindows(&TopProc, reinterpret_cast<LPARAM>(&s));
