@@ -34,7 +34,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
 void Install(const tv::Platform& p) {
   tv::platform::Install(p);
   tv::InitFolders();
@@ -59,7 +58,6 @@ class ScratchDir {
  private:
   std::string path_;
 };
-
 
 // The disk of StartupMachine, written once.
 const std::string& StartupDisk() {

@@ -26,13 +26,11 @@
 
 namespace {
 
-
 void Install(const tv::Platform& p) {
   tv::platform::Install(p);
   tv::InitFolders();
   tv::LoadEnglishText();
 }
-
 
 void SmartScanBench(benchmark::State& state, bool cached) {
   auto m = tv::bench::StartupMachine();

@@ -20,8 +20,6 @@
 
 namespace {
 
-
-
 void Install(const tv::Platform& p) {
   tv::platform::Install(p);
   tv::InitFolders();

@@ -38,7 +38,6 @@ constexpr int kSeparatorItem = 6;
 
 enum Command : int { kCmdScan = 0, kCmdStop = 1, kCmdClose = 2, kCmdProcess = 3, kCmdTrust = 4 };
 
-
 std::string Indexed(const std::string& name, int i) { return name + "(" + std::to_string(i) + ")"; }
 
 }  // namespace

@@ -83,7 +83,6 @@ std::string StartWord(std::uint32_t start) {
   return {};
 }
 
-
 std::string ModuleLine(const ModuleRecord& m) { return Join({m.PathName, m.Company, m.Description, m.Version}); }
 
 // The idle and system processes are not written as process blocks: the kernel section stands

@@ -16,8 +16,6 @@
 //                                              the window is still there
 //   gui_driver texts CAPTION                   every visible child's class, id and text (a
 //                                              message box's words, a dialog's controls)
-//   gui_driver settext CAPTION CONTROL TEXT    sets a control's text (an edit box by #id, or
-//                                              "edit": the first visible edit box)
 //   gui_driver state CAPTION                   whether the window is visible and enabled
 // CAPTION may carry the window class in brackets before it: "[#32770]Tolvexa" is a dialog (a
 // message box) with that caption, "[TolvexaForm]Tolvexa" one of the program's own windows, and
@@ -417,27 +415,6 @@ int Drive(int argc, char** argv) {
       std::wstring buf = ControlText(h);
       Say("text " + Utf8(ClassOf(h)) + " #" + std::to_string(GetDlgCtrlID(h)) + ": " + Utf8(buf));
     }
-    return 0;
-  }
-  if (cmd == "settext") {
-    std::string what = arg(3);
-    // A file dialog's name box is a combo box with an edit box inside, all with one id: each
-    // gets the text (the dialog reads the outer one, the user sees the inner one).
-    HWND target = nullptr;
-    std::wstring text = Wide(arg(4));
-    for (HWND h : Descendants(top)) {
-      if (!IsWindowVisible(h)) continue;
-      bool match = what == "edit" ? _wcsicmp(ClassOf(h).c_str(), L"Edit") == 0
-                                  : what.size() > 1 && what[0] == '#' && GetDlgCtrlID(h) == std::atoi(what.c_str() + 1);
-      if (!match) continue;
-      SendMessageW(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-      if (!target) target = h;
-      if (what == "edit") break;
-    }
-    if (!target) return Fail("no control " + what);
-    std::wstring now = ControlText(target);
-    if (now != text) return Fail("the text did not take: " + Utf8(now));
-    Say("set " + what + " (" + Utf8(ClassOf(target)) + ")");
     return 0;
   }
   if (cmd == "state") {
